@@ -1,0 +1,138 @@
+// TVynCustomInternalDIB: the reference-counted pixel store behind one or more images.
+#pragma once
+
+#include "image/dib_desc.h"
+#include "platform/gdi.h"
+
+class TVynCustomInternalDIB {
+ public:
+  // An 8 × 8 1-bit image with two black entries; one reference.
+  TVynCustomInternalDIB();
+  virtual ~TVynCustomInternalDIB();
+  TVynCustomInternalDIB(const TVynCustomInternalDIB&) = delete;
+  TVynCustomInternalDIB& operator=(const TVynCustomInternalDIB&) = delete;
+
+  // AllocImage into a temporary descriptor, then AttachImage of it.
+  virtual void CreateImage(int width, int height, bool withAlpha, const RGBQUAD* palette,
+                           int paletteCount, int bitCount);
+  // Drops the storage and its GDI objects.
+  virtual void FreeImage();
+  // Fills desc with new storage; raises EVynCustomDIB for a size below 1 and the out-of-memory
+  // error when the memory cannot be had. desc holds nothing on failure.
+  virtual void AllocImage(TVynDIBDesc& desc, int width, bool withAlpha, const RGBQUAD* palette,
+                          int paletteCount, int bitCount, int height);
+  // Releases the table block and the pixel mapping of desc; safe on a zeroed descriptor.
+  virtual void FreeImageData(TVynDIBDesc& desc);
+  // A deep copy of this store's image, attached to target.
+  virtual void CopyImage(TVynCustomInternalDIB& target);
+  // Takes ownership of desc's storage in place of the current one.
+  virtual void AttachImage(const TVynDIBDesc& desc);
+  // Reads a GDI bitmap (device-dependent or a DIB section) through the given palette.
+  virtual void InportBitmap(HBITMAP bitmap, HPALETTE palette);
+  // New size; the top-left part of the picture is kept, the rest is 0.
+  virtual void ResizeImage(int newWidth, int newHeight);
+  // Changes the bit count to 1, 4, 8, 24 or 32.
+  virtual void ConvertImage(int bitCount);
+  // The DIB section over the pixel memory, made on first demand.
+  HBITMAP CreateBMPHandle();
+
+  HPALETTE GetPaletteHandle();
+  void SetPaletteHandle(HPALETTE value);  // takes ownership of value
+  COLORREF GetPaletteColor(int index);
+  int GetNearestPaletteIndex(COLORREF color);
+  COLORREF GetColorRef(int index);
+  void SetAlphaMode(int mode);
+  int GetAlphaMode() const { return AlphaMode(FDesc); }
+
+  // Colour keys: the setters store the colour (or none above 0x00FFFFFF) and refresh the caches.
+  void SetTransColor(COLORREF color);
+  void SetBGColor(COLORREF color);
+  COLORREF TransColor() const { return FTransColor; }
+  int TransIndex() const { return FTransIndex; }
+  COLORREF BGColor() const { return FBGColor; }
+  int BGIndex() const { return FBGIndex; }
+
+  // Pixel accessors for the current bit count; x, y with y = 0 the top row.
+  DWORD GetPixel(int x, int y) { return (this->*getPixel_)(x, y); }
+  void SetPixel(int x, int y, DWORD value) { (this->*setPixel_)(x, y, value); }
+  COLORREF GetPixelColor(int x, int y) { return (this->*getPixelColor_)(x, y); }
+  void SetPixelColor(int x, int y, COLORREF color) { (this->*setPixelColor_)(x, y, color); }
+
+  bool HasImage() const { return FHasImage; }
+  int Width() const { return FDesc.Width; }
+  int Height() const { return FDesc.Height; }
+  int BitCount() const { return FDesc.BitCount; }
+  int PaletteCount() const { return FDesc.PaletteCount; }
+  int LineSize() const { return FDesc.LineSize; }
+  RGBQUAD* Palette() const { return FDesc.Palette; }
+  BITMAPINFOHEADER* InfoHeader() const { return FDesc.InfoHeader; }
+  TVynDIBDesc& Desc() { return FDesc; }
+  const TVynDIBDesc& Desc() const { return FDesc; }
+
+  // Reference counting: a TVynCustomDIB holds one reference.
+  int RefCount() const { return FRefCount; }
+  void AddRef() { ++FRefCount; }
+  // Drops one reference and deletes the store at 0. Returns true when it was deleted.
+  bool Release();
+
+  // Moves FPaletteChanged out: true when storage was attached since the last call.
+  bool TakePaletteChanged();
+  // Deselects the palette and bitmap from the device context and deletes it.
+  void ReleaseDC();
+  HDC DC() const { return FDC; }
+
+ private:
+  using PixelGetter = DWORD (TVynCustomInternalDIB::*)(int, int);
+  using PixelSetter = void (TVynCustomInternalDIB::*)(int, int, DWORD);
+
+  void InstallAccessors();
+  void ReduceAlphaTable();
+  void UpdateTransCache();
+  void UpdateBGCache();
+  void SelectIntoDC();
+  void DeselectFromDC();
+
+  DWORD GetPixel1(int x, int y);
+  DWORD GetPixel4(int x, int y);
+  DWORD GetPixel8(int x, int y);
+  DWORD GetPixel24(int x, int y);
+  DWORD GetPixel32(int x, int y);
+  void SetPixel1(int x, int y, DWORD v);
+  void SetPixel4(int x, int y, DWORD v);
+  void SetPixel8(int x, int y, DWORD v);
+  void SetPixel24(int x, int y, DWORD v);
+  void SetPixel32(int x, int y, DWORD v);
+  DWORD GetPixelColorIndexed(int x, int y);
+  DWORD GetPixelColorRGB(int x, int y);
+  void SetPixelColor1(int x, int y, DWORD c);
+  void SetPixelColorIndexed(int x, int y, DWORD c);
+  void SetPixelColor24(int x, int y, DWORD c);
+  void SetPixelColor32(int x, int y, DWORD c);
+  DWORD NoPixel(int, int) { return 0; }
+  void NoSetPixel(int, int, DWORD) {}
+
+  int FRefCount = 1;
+  bool FHasImage = false;
+  bool FPaletteChanged = false;
+  HPALETTE oldPalette_ = nullptr;
+  HGDIOBJ oldBitmap_ = nullptr;
+  bool paletteSelected_ = false;
+  bool bitmapSelected_ = false;
+  TVynDIBDesc FDesc{};
+  int FTransIndex = -1;
+  COLORREF FTransColor = clNone;
+  int FBGIndex = -1;
+  COLORREF FBGColor = clNone;
+  HPALETTE FPalette = nullptr;
+  HBITMAP FBitmap = nullptr;
+  HDC FDC = nullptr;
+  PixelGetter getPixel_ = &TVynCustomInternalDIB::NoPixel;
+  PixelSetter setPixel_ = &TVynCustomInternalDIB::NoSetPixel;
+  PixelGetter getPixelColor_ = &TVynCustomInternalDIB::NoPixel;
+  PixelSetter setPixelColor_ = &TVynCustomInternalDIB::NoSetPixel;
+};
+
+// The nearest palette entry to color over the first count entries: smallest sum of absolute
+// channel differences, the lower index on a tie; an exact match ends the search. -1 when
+// count is 0 or there is no palette.
+int NearestPaletteIndex(const RGBQUAD* palette, int count, COLORREF color);
