@@ -1,0 +1,27 @@
+// TUxPNG: the image class that reads and writes PNG instead of BMP.
+#pragma once
+
+#include "image/custom_dib.h"
+#include "platform/exception.h"
+
+NIMBREL_DECLARE_EXCEPTION(EQorPNG, Exception);  // raised by the writer
+NIMBREL_DECLARE_EXCEPTION(EVynPNG, Exception);  // raised by the reader
+
+// How the writer filters, interlaces and compresses; all zero means adaptive filtering,
+// no interlacing and zlib's default level.
+struct SaveSettings {
+  int Filter = 0;       // 1 None, 2 Sub, 3 Up, 4 Average, 5 Paeth, anything else adaptive
+  int Interlace = 0;    // 1 Adam7
+  int Compression = 0;  // 1 level 1, 2 level 9, anything else the default level
+};
+
+class TUxPNG : public TVynCustomDIB {
+ public:
+  const char* ClassName() const override { return "TUxPNG"; }
+
+  void LoadFromStream(TStream& stream) override;
+  void SaveToStream(TStream& stream) override;
+  void RectSaveToStream(TStream& stream, int left, int top, int width, int height) override;
+
+  SaveSettings Settings;
+};
