@@ -47,7 +47,9 @@ class AnsiString {
 };
 
 // True for a byte that starts a double-byte character in code page 932.
-constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool IsLeadByte(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // UTF-8 → code page 932 for text the program itself writes (messages, captions).
 inline AnsiString operator""_sj(const char* utf8, std::size_t length) {

@@ -26,12 +26,14 @@ using HPALETTE = GdiPalette*;
 // and keeps its rows top-down.
 struct GdiBitmap : GdiObject {
   bool isSection = false;
-  BITMAPINFOHEADER header{};         // for a DDB: width, height, planes 1, bit count
-  std::vector<RGBQUAD> colors;       // a section's colour table (at most 256 entries)
-  BYTE* bits = nullptr;              // first stored row
-  std::size_t lineSize = 0;          // bytes per stored row, a multiple of 4 (2 for a DDB)
-  std::vector<BYTE> ownedBits;       // storage when the bitmap owns its pixels
-  void* view = nullptr;              // storage when the pixels are a view of a mapping
+  BITMAPINFOHEADER header{};    // for a DDB: width, height, planes 1, bit count
+  std::vector<RGBQUAD> colors;  // a section's colour table (at most 256 entries)
+  BYTE* bits = nullptr;         // first stored row
+  std::size_t lineSize = 0;     // bytes per stored row, a multiple of 4 (2 for a DDB)
+  std::vector<BYTE> ownedBits;  // storage when the bitmap owns its pixels
+  void* view = nullptr;         // storage when the pixels are a view of a mapping
+  HANDLE section = nullptr;     // the mapping the view belongs to (not owned)
+  DWORD sectionOffset = 0;
   ~GdiBitmap() override;
 };
 using HBITMAP = GdiBitmap*;
@@ -116,7 +118,8 @@ struct DIBSECTION {
 };
 
 // A DIB section over new zeroed memory, or over a view of section at offset. *bits receives
-// the pixel address. Returns nullptr on failure.
+// the pixel address. A negative biHeight makes a section with top-down rows. Returns nullptr on
+// failure (bad header, or more than 4 GiB − 1 bytes of pixels).
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
 // A device-dependent bitmap of the screen's depth.

@@ -8,7 +8,9 @@ void TPersistent::Assign(TPersistent* source) {
   TPersistentAccess::AssignTo(source, this);
 }
 
-void TPersistent::AssignTo(TPersistent* dest) { AssignError(ClassName(), dest->ClassName()); }
+void TPersistent::AssignTo(TPersistent* dest) {
+  AssignError(ClassName(), dest->ClassName());
+}
 
 void TGraphic::Changed() {
   modified_ = true;
@@ -25,9 +27,13 @@ bool TGraphic::Equals(TGraphic* graphic) {
   return mine.Bytes() == theirs.Bytes();
 }
 
-void TGraphic::ReadData(TStream& stream) { LoadFromStream(stream); }
+void TGraphic::ReadData(TStream& stream) {
+  LoadFromStream(stream);
+}
 
-void TGraphic::WriteData(TStream& stream) { SaveToStream(stream); }
+void TGraphic::WriteData(TStream& stream) {
+  SaveToStream(stream);
+}
 
 void TGraphic::SetTransparent(bool value) {
   if (value == transparent_) return;

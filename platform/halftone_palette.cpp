@@ -7,14 +7,13 @@ struct Rgb {
 };
 
 // The static colours at both ends of the table and the greys and tints beside them.
-constexpr Rgb kLow[] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},
-                        {0, 0, 128},     {128, 0, 128},   {0, 128, 128},   {192, 192, 192},
-                        {192, 220, 192}, {166, 202, 240}, {4, 4, 4},       {8, 8, 8},
-                        {12, 12, 12},    {17, 17, 17},    {22, 22, 22},    {28, 28, 28},
-                        {34, 34, 34},    {41, 41, 41},    {85, 85, 85},    {77, 77, 77},
-                        {66, 66, 66},    {57, 57, 57},    {255, 124, 128}, {255, 80, 80},
-                        {214, 0, 147},   {204, 236, 255}, {239, 214, 198}, {231, 231, 214},
-                        {173, 169, 144}};
+constexpr Rgb kLow[] = {
+    {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+    {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
+    {4, 4, 4},       {8, 8, 8},       {12, 12, 12},    {17, 17, 17},    {22, 22, 22},
+    {28, 28, 28},    {34, 34, 34},    {41, 41, 41},    {85, 85, 85},    {77, 77, 77},
+    {66, 66, 66},    {57, 57, 57},    {255, 124, 128}, {255, 80, 80},   {214, 0, 147},
+    {204, 236, 255}, {239, 214, 198}, {231, 231, 214}, {173, 169, 144}};
 constexpr Rgb kHigh[] = {{165, 0, 33},    {95, 95, 95},    {119, 119, 119}, {134, 134, 134},
                          {150, 150, 150}, {203, 203, 203}, {178, 178, 178}, {215, 215, 215},
                          {221, 221, 221}, {227, 227, 227}, {234, 234, 234}, {241, 241, 241},
@@ -31,13 +30,16 @@ struct Tables {
   std::array<BYTE, 216> cubeMap{};
 };
 
-RGBQUAD Quad(Rgb c) { return RGBQUAD{c.b, c.g, c.r, 0}; }
+RGBQUAD Quad(Rgb c) {
+  return RGBQUAD{c.b, c.g, c.r, 0};
+}
 
 // The palette index of a cube colour that is one of the static colours, or -1.
 int StaticIndexOf(int r, int g, int b) {
   for (int i = 0; i < 256; ++i) {
-    const Rgb c = i < kFirstCubeEntry ? kLow[i] : i >= kFirstHighEntry ? kHigh[i - kFirstHighEntry]
-                                                                      : Rgb{1, 2, 3};
+    const Rgb c = i < kFirstCubeEntry    ? kLow[i]
+                  : i >= kFirstHighEntry ? kHigh[i - kFirstHighEntry]
+                                         : Rgb{1, 2, 3};
     if (c.r == r && c.g == g && c.b == b) return i;
   }
   return -1;
@@ -74,8 +76,12 @@ const Tables& GetTables() {
 
 }  // namespace
 
-const std::array<RGBQUAD, 256>& HalftonePalette() { return GetTables().palette; }
-const std::array<BYTE, 216>& HalftoneCubeMap() { return GetTables().cubeMap; }
+const std::array<RGBQUAD, 256>& HalftonePalette() {
+  return GetTables().palette;
+}
+const std::array<BYTE, 216>& HalftoneCubeMap() {
+  return GetTables().cubeMap;
+}
 
 BYTE HalftoneIndex(BYTE red, BYTE green, BYTE blue) {
   return HalftoneCubeMap()[HalftoneLevel(red) + 6 * HalftoneLevel(green) +

@@ -21,9 +21,15 @@ constexpr COLORREF clWhite = 0xFFFFFF;
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
   return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
-constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
-constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
+constexpr BYTE GetRValue(COLORREF c) {
+  return BYTE(c);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+  return BYTE(c >> 8);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+  return BYTE(c >> 16);
+}
 
 #pragma pack(push, 1)
 struct RGBQUAD {
@@ -103,7 +109,9 @@ struct TRect {
   bool operator==(const TRect&) const = default;
 };
 
-inline TRect Rect(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
+inline TRect Rect(int left, int top, int right, int bottom) {
+  return {left, top, right, bottom};
+}
 
 // Moves a rectangle by (dx, dy).
 inline void OffsetRect(TRect& r, int dx, int dy) {

@@ -1,0 +1,109 @@
+#include "platform/font_lookup.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/exception.h"
+
+namespace {
+
+// Fontconfig has no alias for the Windows Gothic and maps its name to a fixed-width face, so
+// the proportional Gothics are named one by one, the original first for systems that have it.
+const std::vector<std::string>& JapaneseGothicFamilies() {
+  static const std::vector<std::string> families = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic",
+                                                    "VL PGothic"};
+  return families;
+}
+
+// A kana: a face without it cannot draw the captions the tool is made for.
+constexpr FcChar32 kKanaProbe = 0x3042;
+
+struct PatternDeleter {
+  void operator()(FcPattern* p) const { FcPatternDestroy(p); }
+};
+using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
+
+PatternPtr Match(const std::string& family) {
+  PatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>("")));
+  if (!pattern) return nullptr;
+  if (!family.empty()) {
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  }
+  // Regular weight: bold is synthesised from the regular outlines.
+  FcPatternAddInteger(pattern.get(), FC_WEIGHT, FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern.get(), FC_SLANT, FC_SLANT_ROMAN);
+  FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+  FcDefaultSubstitute(pattern.get());
+  FcResult result = FcResultNoMatch;
+  PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+  if (result != FcResultMatch) return nullptr;
+  return match;
+}
+
+bool HasFamily(FcPattern* match, const std::string& family) {
+  FcChar8* name = nullptr;
+  for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+    if (FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family.c_str())) == 0)
+      return true;
+  }
+  return false;
+}
+
+bool CoversKana(FcPattern* match) {
+  FcCharSet* charset = nullptr;
+  return FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) == FcResultMatch &&
+         FcCharSetHasChar(charset, kKanaProbe);
+}
+
+FaceLocation LocationOf(FcPattern* match, const std::string& family) {
+  FaceLocation location;
+  FcChar8* file = nullptr;
+  if (FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch) return location;
+  location.file = reinterpret_cast<const char*>(file);
+  FcPatternGetInteger(match, FC_INDEX, 0, &location.index);
+  location.family = family;
+  return location;
+}
+
+FaceLocation FirstInstalled(const std::vector<std::string>& families, bool needKana) {
+  for (const std::string& family : families) {
+    PatternPtr match = Match(family);
+    if (match && HasFamily(match.get(), family) && (!needKana || CoversKana(match.get())))
+      return LocationOf(match.get(), family);
+  }
+  return {};
+}
+
+FaceLocation Resolve(const std::string& name) {
+  const auto& gothics = JapaneseGothicFamilies();
+  const bool isGothic = std::find(gothics.begin(), gothics.end(), name) != gothics.end();
+  FaceLocation location;
+  if (!isGothic && !name.empty()) location = FirstInstalled({name}, false);
+  if (location.file.empty()) location = FirstInstalled(gothics, true);
+  if (location.file.empty()) {
+    PatternPtr match = Match("sans-serif");
+    FcChar8* family = nullptr;
+    if (match && FcPatternGetString(match.get(), FC_FAMILY, 0, &family) == FcResultMatch)
+      location = LocationOf(match.get(), reinterpret_cast<const char*>(family));
+  }
+  if (location.file.empty()) throw Exception::FromUtf8("No font found for \"" + name + "\"");
+  return location;
+}
+
+}  // namespace
+
+FaceLocation LocateFace(const std::string& utf8Name) {
+  static std::mutex mutex;
+  static std::map<std::string, FaceLocation> cache;
+  std::lock_guard lock(mutex);
+  auto found = cache.find(utf8Name);
+  if (found != cache.end()) return found->second;
+  FaceLocation location = Resolve(utf8Name);
+  cache.emplace(utf8Name, location);
+  return location;
+}

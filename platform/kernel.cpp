@@ -1,0 +1,184 @@
+#include "platform/kernel.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// Sizes of the regions handed out by VirtualAlloc and MapViewOfFile, so that the release calls,
+// which are given only an address, can unmap them. Several threads compose at once.
+class RegionTable {
+ public:
+  void Add(const void* address, std::size_t size) {
+    std::lock_guard lock(mutex_);
+    sizes_[address] = size;
+  }
+  // The size of a region, removed from the table; 0 when the address is unknown.
+  std::size_t Take(const void* address) {
+    std::lock_guard lock(mutex_);
+    const auto it = sizes_.find(address);
+    if (it == sizes_.end()) return 0;
+    const std::size_t size = it->second;
+    sizes_.erase(it);
+    return size;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<const void*, std::size_t> sizes_;
+};
+
+RegionTable& VirtualRegions() {
+  static RegionTable table;
+  return table;
+}
+
+RegionTable& MappedViews() {
+  static RegionTable table;
+  return table;
+}
+
+// An unnamed shared-memory object: the Linux form of a page-file-backed mapping.
+struct FileMapping : KernelObject {
+  int fd = -1;
+  std::size_t size = 0;
+  ~FileMapping() override {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+struct GlobalBlock : KernelObject {
+  std::vector<BYTE> bytes;
+  int locks = 0;
+};
+
+// The kernel object behind a handle, when it is one of type T.
+template <typename T>
+T* As(HANDLE handle) {
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
+  return dynamic_cast<T*>(handle);
+}
+
+}  // namespace
+
+void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect) {
+  if (address != nullptr || size == 0 || (allocationType & MEM_COMMIT) == 0 ||
+      protect != PAGE_READWRITE) {
+    return nullptr;
+  }
+  void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) return nullptr;
+  VirtualRegions().Add(memory, size);
+  return memory;
+}
+
+BOOL VirtualFree(void* address, std::size_t, DWORD freeType) {
+  if (freeType != MEM_RELEASE) return FALSE;
+  const std::size_t size = VirtualRegions().Take(address);
+  if (size == 0) return FALSE;
+  return ::munmap(address, size) == 0;
+}
+
+HANDLE CreateFileMappingA(HANDLE file, const void*, DWORD protect, DWORD sizeHigh, DWORD sizeLow,
+                          const char* name) {
+  const std::size_t size = (std::size_t(sizeHigh) << 32) | sizeLow;
+  if (file != INVALID_HANDLE_VALUE || name != nullptr || protect != PAGE_READWRITE || size == 0) {
+    return nullptr;
+  }
+  const int fd = ::memfd_create("nimbrel-pixels", MFD_CLOEXEC);
+  if (fd < 0) return nullptr;
+  auto* mapping = new (std::nothrow) FileMapping;
+  if (mapping == nullptr) {
+    ::close(fd);
+    return nullptr;
+  }
+  mapping->fd = fd;
+  mapping->size = size;
+  if (::ftruncate(fd, off_t(size)) != 0) {
+    delete mapping;
+    return nullptr;
+  }
+  return mapping;
+}
+
+void* MapViewOfFile(HANDLE handle, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                    std::size_t size) {
+  auto* mapping = As<FileMapping>(handle);
+  if (mapping == nullptr) return nullptr;
+  const std::size_t offset = (std::size_t(offsetHigh) << 32) | offsetLow;
+  if (offset > mapping->size) return nullptr;
+  if (size == 0) size = mapping->size - offset;
+  if (size == 0 || size > mapping->size - offset) return nullptr;
+  const int protection = (access & FILE_MAP_WRITE) ? PROT_READ | PROT_WRITE : PROT_READ;
+  void* view = ::mmap(nullptr, size, protection, MAP_SHARED, mapping->fd, off_t(offset));
+  if (view == MAP_FAILED) return nullptr;
+  MappedViews().Add(view, size);
+  return view;
+}
+
+BOOL UnmapViewOfFile(const void* view) {
+  const std::size_t size = MappedViews().Take(view);
+  if (size == 0) return FALSE;
+  return ::munmap(const_cast<void*>(view), size) == 0;
+}
+
+BOOL CloseHandle(HANDLE object) {
+  if (object == nullptr || object == INVALID_HANDLE_VALUE) return FALSE;
+  delete object;
+  return TRUE;
+}
+
+int MappingDescriptor(HANDLE handle) {
+  const auto* mapping = As<const FileMapping>(handle);
+  return mapping ? mapping->fd : -1;
+}
+
+std::size_t MappingSize(HANDLE handle) {
+  const auto* mapping = As<const FileMapping>(handle);
+  return mapping ? mapping->size : 0;
+}
+
+HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes) {
+  auto* block = new (std::nothrow) GlobalBlock;
+  if (block == nullptr) return nullptr;
+  try {
+    block->bytes.resize(bytes);  // zeroed whether or not GMEM_ZEROINIT was asked
+  } catch (const std::bad_alloc&) {
+    delete block;
+    return nullptr;
+  }
+  (void)flags;
+  return block;
+}
+
+void* GlobalLock(HGLOBAL memory) {
+  auto* block = As<GlobalBlock>(memory);
+  if (block == nullptr) return nullptr;
+  ++block->locks;
+  // A block of 0 bytes still has an address.
+  return block->bytes.empty() ? static_cast<void*>(block) : block->bytes.data();
+}
+
+BOOL GlobalUnlock(HGLOBAL memory) {
+  auto* block = As<GlobalBlock>(memory);
+  if (block == nullptr || block->locks == 0) return FALSE;
+  return --block->locks > 0;
+}
+
+std::size_t GlobalSize(HGLOBAL memory) {
+  const auto* block = As<const GlobalBlock>(memory);
+  return block ? block->bytes.size() : 0;
+}
+
+HGLOBAL GlobalFree(HGLOBAL memory) {
+  auto* block = As<GlobalBlock>(memory);
+  if (block == nullptr) return memory;
+  delete block;
+  return nullptr;
+}
