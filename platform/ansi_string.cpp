@@ -66,9 +66,16 @@ std::size_t Utf8SequenceLength(unsigned char b) {
   return 1;
 }
 
+// "U+XXXX" for the UTF-8 sequence at offset, so a message can name a character that the
+// message's own code page cannot hold.
 std::string Describe(std::string_view utf8, std::size_t offset) {
   const std::size_t n = std::min(Utf8SequenceLength(utf8[offset]), utf8.size() - offset);
-  return std::string(utf8.substr(offset, n));
+  static constexpr unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  char32_t code = static_cast<unsigned char>(utf8[offset]) & kLeadMask[n];
+  for (std::size_t i = 1; i < n; ++i) code = (code << 6) | (utf8[offset + i] & 0x3F);
+  char text[16];
+  std::snprintf(text, sizeof text, "U+%04X", unsigned(code));
+  return text;
 }
 
 std::string HexByte(unsigned char b) {
@@ -82,8 +89,8 @@ std::string HexByte(unsigned char b) {
 AnsiString AnsiString::FromUtf8(std::string_view utf8) {
   Converter converter(kCodePage, "UTF-8");
   return AnsiString(converter.Run(utf8, [&](std::size_t offset, std::string&) -> std::size_t {
-    throw EConvertError(AnsiString::FromUtf8Lossy("文字 \"" + Describe(utf8, offset) +
-                                                  "\" は Shift_JIS で表せません"));
+    throw EConvertError(
+        AnsiString::FromUtf8Lossy("文字 " + Describe(utf8, offset) + " は Shift_JIS で表せません"));
   }));
 }
 
