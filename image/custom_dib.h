@@ -5,6 +5,7 @@
 #include <string>
 
 #include "image/internal_dib.h"
+#include "platform/ansi_string.h"
 #include "platform/graphic.h"
 
 class TVynCustomDIB : public TLmGraphic {
@@ -73,6 +74,12 @@ class TVynCustomDIB : public TLmGraphic {
   void TakeImage(TVynCustomInternalDIB* store);
   // Releases the device-context binding of the store and the canvas.
   void ReleaseDCBinding();
+  // Installs a store made for this image (one reference, already counted): releases the old
+  // one, takes store, then SyncPaletteModified. Loaders build the new store under a
+  // std::unique_ptr and hand it over with ReplaceImage(store.release()) once it is complete.
+  void ReplaceImage(TVynCustomInternalDIB* store);
+  // Makes this image reference source's store (one more reference) in place of its own.
+  void ShareImage(TVynCustomDIB& source);
 
   TCanvas* FCanvas = nullptr;
   bool FCanvasBound = false;

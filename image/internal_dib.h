@@ -17,15 +17,22 @@ class TVynCustomInternalDIB {
                            int paletteCount, int bitCount);
   // Drops the storage and its GDI objects.
   virtual void FreeImage();
-  // Fills desc with new storage; raises EVynCustomDIB for a size below 1 and the out-of-memory
-  // error when the memory cannot be had. desc holds nothing on failure.
+  // Fills desc with new storage; raises EVynCustomDIB for a size below 1 or a bit count other
+  // than 1, 4, 8, 24 or 32, and the out-of-memory error when the memory cannot be had (a byte
+  // size above 4 GiB − 1 is refused before anything is allocated). desc holds nothing on
+  // failure. The palette count follows the bit count (2 for 1 bit, 16 for 4 bits; for 8, 24 and
+  // 32 bits the asked count, 0 meaning 256 for 8 bits and none above, and a count of 1 or above
+  // 256 meaning 256). At most paletteCount entries are read from palette when paletteCount is
+  // 1 to 256 (the rest stay black); otherwise the whole resulting count is read.
   virtual void AllocImage(TVynDIBDesc& desc, int width, bool withAlpha, const RGBQUAD* palette,
                           int paletteCount, int bitCount, int height);
   // Releases the table block and the pixel mapping of desc; safe on a zeroed descriptor.
   virtual void FreeImageData(TVynDIBDesc& desc);
   // A deep copy of this store's image, attached to target.
   virtual void CopyImage(TVynCustomInternalDIB& target);
-  // Takes ownership of desc's storage in place of the current one.
+  // Takes ownership of desc's storage in place of the current one. Never raises, so a caller
+  // that attached a descriptor must not free it afterwards. A descriptor without storage leaves
+  // the store empty.
   virtual void AttachImage(const TVynDIBDesc& desc);
   // Reads a GDI bitmap (device-dependent or a DIB section) through the given palette.
   virtual void InportBitmap(HBITMAP bitmap, HPALETTE palette);
@@ -52,7 +59,9 @@ class TVynCustomInternalDIB {
   COLORREF BGColor() const { return FBGColor; }
   int BGIndex() const { return FBGIndex; }
 
-  // Pixel accessors for the current bit count; x, y with y = 0 the top row.
+  // Pixel accessors for the current bit count; x, y with y = 0 the top row, inside the image.
+  // GetPixelColor gives a COLORREF for every bit count (a palette entry's colour for 1 to 8
+  // bits), so that it reads back what SetPixelColor wrote.
   DWORD GetPixel(int x, int y) { return (this->*getPixel_)(x, y); }
   void SetPixel(int x, int y, DWORD value) { (this->*setPixel_)(x, y, value); }
   COLORREF GetPixelColor(int x, int y) { return (this->*getPixelColor_)(x, y); }
@@ -80,6 +89,9 @@ class TVynCustomInternalDIB {
   // Deselects the palette and bitmap from the device context and deletes it.
   void ReleaseDC();
   HDC DC() const { return FDC; }
+  // Adopts dc as the store's device context and selects the palette and the DIB section (when
+  // they exist) into it; the store deletes it in ReleaseDC.
+  void BindDC(HDC dc);
 
  private:
   using PixelGetter = DWORD (TVynCustomInternalDIB::*)(int, int);
@@ -90,7 +102,11 @@ class TVynCustomInternalDIB {
   void UpdateTransCache();
   void UpdateBGCache();
   void SelectIntoDC();
+  void SelectPaletteIntoDC();
+  void SelectBitmapIntoDC();
   void DeselectFromDC();
+  void DeselectPalette();
+  void DeselectBitmap();
 
   DWORD GetPixel1(int x, int y);
   DWORD GetPixel4(int x, int y);
@@ -131,6 +147,34 @@ class TVynCustomInternalDIB {
   PixelGetter getPixelColor_ = &TVynCustomInternalDIB::NoPixel;
   PixelSetter setPixelColor_ = &TVynCustomInternalDIB::NoSetPixel;
 };
+
+// Frees a descriptor's storage when it goes out of scope, unless Release() was called (after
+// the descriptor was attached to a store, which then owns it).
+class TDIBDescGuard {
+ public:
+  TDIBDescGuard(TVynCustomInternalDIB& store, TVynDIBDesc& desc) : store_(store), desc_(&desc) {}
+  ~TDIBDescGuard() {
+    if (desc_) store_.FreeImageData(*desc_);
+  }
+  TDIBDescGuard(const TDIBDescGuard&) = delete;
+  TDIBDescGuard& operator=(const TDIBDescGuard&) = delete;
+  void Release() { desc_ = nullptr; }
+
+ private:
+  TVynCustomInternalDIB& store_;
+  TVynDIBDesc* desc_;
+};
+
+// Writes the descriptor's resolution into its header's pixels-per-metre fields: 0 and 0 without
+// a unit, the values as they are for metres, converted for inches; other units leave the header.
+void WriteDescResolution(TVynDIBDesc& desc);
+// Copies unit and both resolution values, then writes them into to's header.
+void CopyDescResolution(const TVynDIBDesc& from, TVynDIBDesc& to);
+// Copies the colour-key block (Gamma to AlphaCount, reserved words included).
+void CopyDescColorKeys(const TVynDIBDesc& from, TVynDIBDesc& to);
+// Copies the 256 palette entries, the entry flags and the alpha table, and the palette count
+// (with the header's colours-used), so a copy keeps exactly the source's colour table.
+void CopyDescColorTables(const TVynDIBDesc& from, TVynDIBDesc& to);
 
 // The nearest palette entry to color over the first count entries: smallest sum of absolute
 // channel differences, the lower index on a tie; an exact match ends the search. -1 when

@@ -1,0 +1,182 @@
+#include "image/custom_dib.h"
+
+#include <memory>
+
+#include "image/dib_error.h"
+#include "platform/canvas.h"
+
+TVynCustomDIB::TVynCustomDIB() {
+  FImage = CreateInternalDIB();
+  SyncPaletteModified();
+}
+
+TVynCustomDIB::~TVynCustomDIB() {
+  ReleaseImage();
+  delete FCanvas;
+}
+
+TVynCustomInternalDIB* TVynCustomDIB::CreateInternalDIB() {
+  return new TVynCustomInternalDIB();
+}
+
+void TVynCustomDIB::CopyFileInfo(TVynCustomDIB& target) {
+  target.FInfoOffsetX = FInfoOffsetX;
+  target.FInfoOffsetY = FInfoOffsetY;
+  target.FInfoPrefixed = FInfoPrefixed;
+  target.FInfoFormat = FInfoFormat;
+  target.FInfoInterlace = FInfoInterlace;
+  target.FInfoWidth = FInfoWidth;
+  target.FInfoHeight = FInfoHeight;
+  target.FInfoColorBits = FInfoColorBits;
+  target.FInfoGrayscale = FInfoGrayscale;
+  target.FInfoText = FInfoText;
+}
+
+// ---- store lifecycle ----------------------------------------------------------------------
+
+void TVynCustomDIB::CheckImage(const char* method) {
+  // Drawing queued on the pixel memory must land before the library looks at it.
+  GdiFlush();
+  if (GetEmpty()) RaiseDIBError(method, "not Image");
+}
+
+void TVynCustomDIB::ReleaseDCBinding() {
+  if (FImage != nullptr) FImage->ReleaseDC();
+  if (FCanvasBound && FCanvas != nullptr) FCanvas->SetHandle(nullptr);
+  FCanvasBound = false;
+}
+
+void TVynCustomDIB::ReleaseImage() {
+  if (FImage == nullptr) return;
+  ReleaseDCBinding();
+  TVynCustomInternalDIB* store = FImage;
+  FImage = nullptr;
+  store->Release();
+}
+
+void TVynCustomDIB::TakeImage(TVynCustomInternalDIB* store) {
+  FImage = store;
+}
+
+void TVynCustomDIB::ReplaceImage(TVynCustomInternalDIB* store) {
+  ReleaseImage();
+  TakeImage(store);
+  SyncPaletteModified();
+}
+
+void TVynCustomDIB::ShareImage(TVynCustomDIB& source) {
+  TVynCustomInternalDIB* store = source.FImage;
+  if (store == FImage) return;
+  if (store != nullptr) store->AddRef();
+  ReleaseImage();
+  TakeImage(store);
+}
+
+void TVynCustomDIB::SyncPaletteModified() {
+  if (FImage != nullptr && FImage->TakePaletteChanged()) SetPaletteModified(true);
+}
+
+void TVynCustomDIB::Unshare() {
+  if (FImage->RefCount() == 1) return;
+  std::unique_ptr<TVynCustomInternalDIB> own(CreateInternalDIB());
+  ReleaseDCBinding();
+  FImage->CopyImage(*own);
+  ReleaseImage();
+  TakeImage(own.release());
+  SyncPaletteModified();
+}
+
+// ---- geometry and palette -----------------------------------------------------------------
+
+bool TVynCustomDIB::GetEmpty() {
+  return FImage == nullptr || !FImage->HasImage();
+}
+
+int TVynCustomDIB::GetWidth() {
+  CheckImage("GetWidth");
+  return FImage->Width();
+}
+
+int TVynCustomDIB::GetHeight() {
+  CheckImage("GetHeight");
+  return FImage->Height();
+}
+
+void TVynCustomDIB::SetWidth(int value) {
+  CheckImage("SetWidth");
+  if (value <= 0) RaiseDIBError("SetWidth", "Invalid Width or Height");
+  Unshare();
+  FImage->ResizeImage(value, FImage->Height());
+  Changed();
+}
+
+void TVynCustomDIB::SetHeight(int value) {
+  CheckImage("SetHeight");
+  if (value <= 0) RaiseDIBError("SetHeight", "Invalid Width or Height");
+  Unshare();
+  FImage->ResizeImage(FImage->Width(), value);
+  Changed();
+}
+
+HPALETTE TVynCustomDIB::GetPalette() {
+  CheckImage("GetPalette");
+  return FImage->GetPaletteHandle();
+}
+
+void TVynCustomDIB::SetPalette(HPALETTE value) {
+  CheckImage("SetPalette");
+  Unshare();
+  FImage->SetPaletteHandle(value);
+  SyncPaletteModified();
+  Changed();
+}
+
+// ---- attributes ---------------------------------------------------------------------------
+
+bool TVynCustomDIB::GetAlphaFlag() {
+  CheckImage("GetAlphaFlag");
+  return FImage->GetAlphaMode() != kAlphaModeNone;
+}
+
+int TVynCustomDIB::GetUnitSpecifier() {
+  CheckImage("GetUnitSpecifier");
+  return FImage->Desc().UnitSpecifier;
+}
+
+int TVynCustomDIB::GetWidthSpecific() {
+  CheckImage("GetWidthSpecific");
+  return FImage->Desc().WidthSpecific;
+}
+
+int TVynCustomDIB::GetHeightSpecific() {
+  CheckImage("GetHeightSpecific");
+  return FImage->Desc().HeightSpecific;
+}
+
+COLORREF TVynCustomDIB::GetTransColor() {
+  CheckImage("GetTransColor");
+  return FImage->TransColor();
+}
+
+void TVynCustomDIB::SetTransColor(COLORREF color) {
+  CheckImage("SetTransColor");
+  Unshare();
+  FImage->SetTransColor(color);
+}
+
+COLORREF TVynCustomDIB::GetBGColor() {
+  CheckImage("GetBGColor");
+  return FImage->BGColor();
+}
+
+void TVynCustomDIB::SetBGColor(COLORREF color) {
+  CheckImage("SetBGColor");
+  Unshare();
+  FImage->SetBGColor(color);
+}
+
+void TVynCustomDIB::FreeDCHandle() {
+  CheckImage("FreeDCHandle");
+  Unshare();
+  ReleaseDCBinding();
+}
