@@ -1,0 +1,161 @@
+// The row filters, their inverses and the adaptive choice.
+#include "png/png_filters.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The predictor exactly as the format defines it, for comparison.
+std::uint8_t ReferencePaeth(int a, int b, int c) {
+  const int p = a + b - c;
+  const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return std::uint8_t(a);
+  if (pb <= pc) return std::uint8_t(b);
+  return std::uint8_t(c);
+}
+
+TEST(PaethPredictor, MatchesTheDefinitionEverywhere) {
+  for (int a = 0; a < 256; ++a)
+    for (int b = 0; b < 256; ++b)
+      for (int c = 0; c < 256; c += 3)
+        ASSERT_EQ(PaethPredictor(a, b, c), ReferencePaeth(a, b, c)) << a << " " << b << " " << c;
+}
+
+Bytes RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  Bytes v(n);
+  for (auto& b : v) b = std::uint8_t(rng());
+  return v;
+}
+
+TEST(FilterRow, KnownValues) {
+  const Bytes raw = {10, 20, 35, 5};
+  const Bytes prior = {4, 8, 30, 250};
+  Bytes out(4);
+  FilterRow(PngFilterType::Sub, raw.data(), prior.data(), 4, 1, out.data());
+  EXPECT_EQ(out, (Bytes{10, 10, 15, std::uint8_t(5 - 35)}));
+  FilterRow(PngFilterType::Up, raw.data(), prior.data(), 4, 1, out.data());
+  EXPECT_EQ(out, (Bytes{6, 12, 5, std::uint8_t(5 - 250)}));
+  FilterRow(PngFilterType::Average, raw.data(), prior.data(), 4, 1, out.data());
+  EXPECT_EQ(out, (Bytes{8, std::uint8_t(20 - 9), std::uint8_t(35 - 25), std::uint8_t(5 - 142)}));
+  // bpp 2: the first two bytes have no left neighbour.
+  FilterRow(PngFilterType::Sub, raw.data(), prior.data(), 4, 2, out.data());
+  EXPECT_EQ(out, (Bytes{10, 20, 25, std::uint8_t(5 - 20)}));
+}
+
+struct FilterCase {
+  PngFilterType type;
+  std::size_t bpp;
+  std::size_t n;
+};
+
+class FilterRoundTrip : public testing::TestWithParam<FilterCase> {};
+
+TEST_P(FilterRoundTrip, UnfilterRestoresTheRow) {
+  const auto [type, bpp, n] = GetParam();
+  const Bytes raw = RandomBytes(n, 1), prior = RandomBytes(n, 2);
+  Bytes filtered(n);
+  FilterRow(type, raw.data(), prior.data(), n, bpp, filtered.data());
+  UnfilterRow(type, filtered.data(), prior.data(), n, bpp);
+  EXPECT_EQ(filtered, raw);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypes, FilterRoundTrip,
+                         testing::Values(FilterCase{PngFilterType::None, 1, 7},
+                                         FilterCase{PngFilterType::Sub, 1, 1},
+                                         FilterCase{PngFilterType::Sub, 3, 1000},
+                                         FilterCase{PngFilterType::Up, 4, 513},
+                                         FilterCase{PngFilterType::Average, 1, 300},
+                                         FilterCase{PngFilterType::Average, 4, 2},
+                                         FilterCase{PngFilterType::Paeth, 3, 931},
+                                         FilterCase{PngFilterType::Paeth, 1, 257}));
+
+TEST(FilterCost, CountsBytesAsSignedMagnitudes) {
+  const Bytes v = {0, 1, 127, 128, 129, 255};
+  EXPECT_EQ(FilterCost(v.data(), v.size()), 0u + 1 + 127 + 128 + 127 + 1);
+}
+
+// The choice as the rule states it: the cheapest of None, Sub, Up, Average, Paeth, the
+// earlier on a tie.
+std::uint8_t ReferenceChoice(const Bytes& raw, const Bytes& prior, std::size_t bpp) {
+  std::uint64_t best = FilterCost(raw.data(), raw.size());
+  std::uint8_t type = 0;
+  Bytes out(raw.size());
+  for (int t = 1; t < kPngFilterTypeCount; ++t) {
+    FilterRow(PngFilterType(t), raw.data(), prior.data(), raw.size(), bpp, out.data());
+    const std::uint64_t cost = FilterCost(out.data(), out.size());
+    if (cost < best) best = cost, type = std::uint8_t(t);
+  }
+  return type;
+}
+
+// Runs the adaptive filter on one row; returns the bytes it hands on.
+Bytes Adaptive(const Bytes& raw, const Bytes& prior, std::size_t bpp, int setting = 0) {
+  PngRowFilter filter(setting, raw.size());
+  Bytes row(1, 0);
+  row.insert(row.end(), raw.begin(), raw.end());
+  const std::uint8_t* out = filter.Apply(row.data(), prior.data(), raw.size(), bpp);
+  return Bytes(out, out + raw.size() + 1);
+}
+
+TEST(AdaptiveFilter, SinglePixelKeepsNone) {
+  // Every filter costs the same on one byte against a zero row.
+  EXPECT_EQ(Adaptive({77}, {0}, 1), (Bytes{0, 77}));
+}
+
+TEST(AdaptiveFilter, SubWinsATieWithUp) {
+  // Sub [10, 0], Up [10, 0], Average [10, 0] and Paeth [10, 0] all cost 10; None costs 20.
+  EXPECT_EQ(Adaptive({10, 10}, {0, 10}, 1), (Bytes{1, 10, 0}));
+}
+
+TEST(AdaptiveFilter, EachFilterWinsWhereItIsStrictlyCheapest) {
+  EXPECT_EQ(Adaptive({200, 0, 0}, {0, 0, 0}, 1)[0], 0);          // None (Sub ≥ 56)
+  EXPECT_EQ(Adaptive({5, 10, 15, 20}, {0, 0, 0, 0}, 1)[0], 1);   // Sub
+  EXPECT_EQ(Adaptive({9, 50, 3, 77}, {9, 50, 3, 77}, 1)[0], 2);  // Up
+  // Each byte the mean of its left and upper neighbour: Average costs 0.
+  EXPECT_EQ(Adaptive({50, 75, 87, 93}, {100, 100, 100, 100}, 1)[0], 3);
+}
+
+TEST(AdaptiveFilter, AgreesWithTheRuleOnManyRows) {
+  std::mt19937 rng(7);
+  int chosen[kPngFilterTypeCount] = {};
+  for (int trial = 0; trial < 400; ++trial) {
+    const std::size_t bpp = std::size_t(1) + rng() % 4;
+    const std::size_t n = std::size_t(1) + rng() % 700;
+    // Smooth rows make the candidates close, so ties and early exits both happen.
+    Bytes raw(n), prior(n);
+    int v = int(rng() % 256), w = int(rng() % 256);
+    for (std::size_t i = 0; i < n; ++i) {
+      v += int(rng() % 5) - 2, w += int(rng() % 5) - 2;
+      raw[i] = std::uint8_t(trial % 3 == 0 ? rng() : unsigned(v));
+      prior[i] = std::uint8_t(trial % 5 == 0 ? 0 : unsigned(w));
+    }
+    const Bytes out = Adaptive(raw, prior, bpp);
+    ASSERT_EQ(out[0], ReferenceChoice(raw, prior, bpp)) << "trial " << trial;
+    Bytes expected(n);
+    FilterRow(PngFilterType(out[0]), raw.data(), prior.data(), n, bpp, expected.data());
+    ASSERT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 1));
+    ++chosen[out[0]];
+  }
+  for (int t = 0; t < kPngFilterTypeCount; ++t) EXPECT_GT(chosen[t], 0) << "type " << t;
+}
+
+TEST(FixedFilter, EverySettingSendsItsType) {
+  const Bytes raw = {1, 2, 3, 4}, prior = {1, 2, 3, 4};
+  for (int setting = 1; setting <= 5; ++setting) {
+    const Bytes out = Adaptive(raw, prior, 1, setting);
+    EXPECT_EQ(out[0], setting - 1);
+    Bytes expected(raw.size());
+    FilterRow(PngFilterType(setting - 1), raw.data(), prior.data(), raw.size(), 1, expected.data());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 1));
+  }
+  for (int setting : {0, 6, -1, 1000}) EXPECT_TRUE(PngRowFilter(setting, 4).Adaptive());
+}
+
+}  // namespace
