@@ -28,7 +28,7 @@ struct PatternDeleter {
 };
 using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
 
-PatternPtr Match(const std::string& family) {
+PatternPtr Match(FcConfig* config, const std::string& family) {
   PatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>("")));
   if (!pattern) return nullptr;
   if (!family.empty()) {
@@ -37,10 +37,10 @@ PatternPtr Match(const std::string& family) {
   // Regular weight: bold is synthesised from the regular outlines.
   FcPatternAddInteger(pattern.get(), FC_WEIGHT, FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pattern.get(), FC_SLANT, FC_SLANT_ROMAN);
-  FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+  FcConfigSubstitute(config, pattern.get(), FcMatchPattern);
   FcDefaultSubstitute(pattern.get());
   FcResult result = FcResultNoMatch;
-  PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+  PatternPtr match(FcFontMatch(config, pattern.get(), &result));
   if (result != FcResultMatch) return nullptr;
   return match;
 }
@@ -70,23 +70,24 @@ FaceLocation LocationOf(FcPattern* match, const std::string& family) {
   return location;
 }
 
-FaceLocation FirstInstalled(const std::vector<std::string>& families, bool needKana) {
+FaceLocation FirstInstalled(FcConfig* config, const std::vector<std::string>& families,
+                            bool needKana) {
   for (const std::string& family : families) {
-    PatternPtr match = Match(family);
+    PatternPtr match = Match(config, family);
     if (match && HasFamily(match.get(), family) && (!needKana || CoversKana(match.get())))
       return LocationOf(match.get(), family);
   }
   return {};
 }
 
-FaceLocation Resolve(const std::string& name) {
+FaceLocation Resolve(FcConfig* config, const std::string& name) {
   const auto& gothics = JapaneseGothicFamilies();
   const bool isGothic = std::find(gothics.begin(), gothics.end(), name) != gothics.end();
   FaceLocation location;
-  if (!isGothic && !name.empty()) location = FirstInstalled({name}, false);
-  if (location.file.empty()) location = FirstInstalled(gothics, true);
+  if (!isGothic && !name.empty()) location = FirstInstalled(config, {name}, false);
+  if (location.file.empty()) location = FirstInstalled(config, gothics, true);
   if (location.file.empty()) {
-    PatternPtr match = Match("sans-serif");
+    PatternPtr match = Match(config, "sans-serif");
     FcChar8* family = nullptr;
     if (match && FcPatternGetString(match.get(), FC_FAMILY, 0, &family) == FcResultMatch)
       location = LocationOf(match.get(), reinterpret_cast<const char*>(family));
@@ -95,15 +96,26 @@ FaceLocation Resolve(const std::string& name) {
   return location;
 }
 
+// The configuration is our own rather than fontconfig's global one, so that it is released at
+// exit like every other resource.
+struct FontLookup {
+  std::mutex mutex;
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  std::map<std::string, FaceLocation> cache;
+  ~FontLookup() {
+    if (config) FcConfigDestroy(config);
+  }
+};
+
 }  // namespace
 
 FaceLocation LocateFace(const std::string& utf8Name) {
-  static std::mutex mutex;
-  static std::map<std::string, FaceLocation> cache;
-  std::lock_guard lock(mutex);
-  auto found = cache.find(utf8Name);
-  if (found != cache.end()) return found->second;
-  FaceLocation location = Resolve(utf8Name);
-  cache.emplace(utf8Name, location);
+  static FontLookup lookup;
+  std::lock_guard lock(lookup.mutex);
+  auto found = lookup.cache.find(utf8Name);
+  if (found != lookup.cache.end()) return found->second;
+  if (!lookup.config) throw Exception("Cannot load the font configuration");
+  FaceLocation location = Resolve(lookup.config, utf8Name);
+  lookup.cache.emplace(utf8Name, location);
   return location;
 }

@@ -1,0 +1,50 @@
+#include "platform/canvas.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/pixel_access.h"
+#include "platform/text_layout.h"
+
+namespace {
+
+int MulDiv(int number, int numerator, int denominator) {
+  const long long product = static_cast<long long>(number) * numerator;
+  const long long half = denominator / 2;
+  return int(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
+}
+
+}  // namespace
+
+int TFont::Size() const {
+  return -MulDiv(Height, 72, kScreenPixelsPerInch);
+}
+
+void TFont::SetSize(int points) {
+  Height = -MulDiv(points, kScreenPixelsPerInch, 72);
+}
+
+TRect TCanvas::ClipRect() const {
+  if (!handle_ || !handle_->bitmap) return {};
+  const PixelAccess pixels(*handle_->bitmap);
+  return Rect(0, 0, pixels.Width(), pixels.Height());
+}
+
+void TCanvas::FillRect(const TRect& rect) {
+  if (Brush.Style() == bsClear || !handle_ || !handle_->bitmap) return;
+  PixelAccess pixels(*handle_->bitmap);
+  const std::uint32_t value = pixels.Encode(Brush.Color());
+  const int top = std::max(rect.Top, 0), bottom = std::min(rect.Bottom, pixels.Height());
+  for (int y = top; y < bottom; ++y) pixels.FillSpan(rect.Left, rect.Right, y, value);
+}
+
+int TCanvas::TextWidth(const AnsiString& text) const {
+  return LayoutLine(Font, text, false).width;
+}
+
+COLORREF TCanvas::Pixels(int x, int y) const {
+  if (!handle_ || !handle_->bitmap) return clNone;
+  const PixelAccess pixels(*handle_->bitmap);
+  if (x < 0 || y < 0 || x >= pixels.Width() || y >= pixels.Height()) return clNone;
+  return pixels.Decode(pixels.Get(x, y));
+}
