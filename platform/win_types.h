@@ -120,3 +120,7 @@ inline void OffsetRect(TRect& r, int dx, int dy) {
   r.Top += dy;
   r.Bottom += dy;
 }
+
+// Clipboard formats: a device-dependent bitmap handle, and a packed DIB in global memory.
+constexpr WORD CF_BITMAP = 2;
+constexpr WORD CF_DIB = 8;
