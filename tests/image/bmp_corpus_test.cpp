@@ -1,0 +1,127 @@
+// The BMP suite: every good file matches its reference rendering; questionable and bad files
+// load or fail cleanly.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "image/custom_dib.h"
+#include "platform/exception.h"
+#include "platform/stream.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kSuite = fs::path(NIMBREL_CORPUS_DIR) / "bmpsuite";
+
+// Good files whose reference rendering is shared with another file of the same picture.
+const std::map<std::string, std::string> kSharedReference = {
+    {"pal1wb", "pal1"},      {"pal4rle", "pal4"},
+    {"pal8-0", "pal8"},      {"pal8nonsquare", "pal8nonsquare-e"},
+    {"pal8os2", "pal8"},     {"pal8rle", "pal8"},
+    {"pal8topdown", "pal8"}, {"pal8v4", "pal8"},
+    {"pal8v5", "pal8"},      {"rgb16-565pal", "rgb16-565"},
+    {"rgb16bfdef", "rgb16"}, {"rgb24pal", "rgb24"},
+    {"rgb32", "rgb24"},      {"rgb32bf", "rgb24"},
+    {"rgb32bfdef", "rgb24"},
+};
+
+struct RgbImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgb;  // top row first
+};
+
+// The reference as RGB, read by libpng.
+RgbImage ReadReference(const fs::path& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  RgbImage out;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
+  image.format = PNG_FORMAT_RGB;
+  out.rgb.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr)) return {};
+  out.width = int(image.width);
+  out.height = int(image.height);
+  return out;
+}
+
+std::vector<fs::path> FilesIn(const char* folder) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(kSuite / folder))
+    if (entry.path().extension() == ".bmp") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string Name(const testing::TestParamInfo<fs::path>& info) {
+  std::string name = info.param.stem().string();
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name;
+}
+
+class GoodBmp : public testing::TestWithParam<fs::path> {};
+
+TEST_P(GoodBmp, MatchesReference) {
+  const std::string stem = GetParam().stem().string();
+  const auto shared = kSharedReference.find(stem);
+  const RgbImage reference = ReadReference(
+      kSuite / "html" / ((shared == kSharedReference.end() ? stem : shared->second) + ".png"));
+  ASSERT_GT(reference.width, 0) << "no reference for " << stem;
+
+  TVynCustomDIB image;
+  image.LoadFromFile(GetParam().string());
+  ASSERT_EQ(image.GetWidth(), reference.width);
+  ASSERT_EQ(image.GetHeight(), reference.height);
+  TVynCustomInternalDIB& store = *image.Image();
+  int mismatches = 0;
+  for (int y = 0; y < reference.height; ++y) {
+    for (int x = 0; x < reference.width; ++x) {
+      const COLORREF c = store.GetPixelColor(x, y);
+      const std::uint8_t* want = &reference.rgb[(std::size_t(y) * reference.width + x) * 3];
+      if (GetRValue(c) != want[0] || GetGValue(c) != want[1] || GetBValue(c) != want[2]) {
+        if (++mismatches <= 3)
+          ADD_FAILURE() << stem << " pixel (" << x << ", " << y << ") is " << std::hex << c;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Suite, GoodBmp, testing::ValuesIn(FilesIn("g")), Name);
+
+// Questionable and bad files: a clean exception or an image, nothing else.
+class OtherBmp : public testing::TestWithParam<fs::path> {};
+
+TEST_P(OtherBmp, LoadsOrFailsCleanly) {
+  TVynCustomDIB image;
+  try {
+    image.LoadFromFile(GetParam().string());
+    EXPECT_GT(image.GetWidth(), 0);
+    std::printf("[ loads    ] %s\n", GetParam().filename().c_str());
+  } catch (const Exception& e) {
+    std::printf("[ refused  ] %s: %s\n", GetParam().filename().c_str(), e.what());
+    // A failed load leaves the new image as it was.
+    EXPECT_EQ(image.GetWidth(), 8);
+  }
+}
+
+std::vector<fs::path> QuestionableAndBad() {
+  std::vector<fs::path> files = FilesIn("q");
+  const std::vector<fs::path> bad = FilesIn("b");
+  files.insert(files.end(), bad.begin(), bad.end());
+  return files;
+}
+
+std::string FolderAndName(const testing::TestParamInfo<fs::path>& info) {
+  return info.param.parent_path().filename().string() + "_" + Name(info);
+}
+
+INSTANTIATE_TEST_SUITE_P(Suite, OtherBmp, testing::ValuesIn(QuestionableAndBad()), FolderAndName);
+
+}  // namespace
