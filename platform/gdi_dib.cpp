@@ -41,8 +41,9 @@ std::size_t StrideOf(std::int64_t width, int bitCount) {
 }
 
 void SetTable(PixelView& v, const RGBQUAD* entries, int count) {
-  v.tableCount = count < kMaxTable ? count : kMaxTable;
-  std::memcpy(v.table.data(), entries, std::size_t(v.tableCount) * sizeof(RGBQUAD));
+  v.tableCount = count < 0 ? 0 : count < kMaxTable ? count : kMaxTable;
+  if (v.tableCount > 0)
+    std::memcpy(v.table.data(), entries, std::size_t(v.tableCount) * sizeof(RGBQUAD));
 }
 
 // The colours a device-dependent bitmap's indices stand for: black and white for one bit,
@@ -278,7 +279,8 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT startLine, UINT lines, void* bits, BI
     TargetTable(dc, *bitmap, source, target);
     const int full = 1 << target.bitCount;
     std::memset(info->bmiColors, 0, std::size_t(full) * sizeof(RGBQUAD));
-    std::memcpy(info->bmiColors, target.table.data(), std::size_t(target.tableCount) * 4);
+    std::memcpy(info->bmiColors, target.table.data(),
+                std::size_t(target.tableCount) * sizeof(RGBQUAD));
   }
   // Lines count from the bottom of the bitmap; the buffer's first row holds startLine.
   const std::int64_t available = std::int64_t(source.height) - startLine;
