@@ -1,0 +1,52 @@
+// Internals of the PNG reader shared by the chunk loop and the chunk handlers.
+#pragma once
+
+#include <cstdint>
+
+#include <zlib.h>
+
+#include "png/chunks.h"
+#include "png/png_reader.h"
+
+// The one inflate stream of a load; ended whatever way the load ends.
+class InflateStream {
+ public:
+  InflateStream();  // raises the out-of-memory error or "PNG LoadStream: ZLIB Error"
+  ~InflateStream();
+  InflateStream(const InflateStream&) = delete;
+  InflateStream& operator=(const InflateStream&) = delete;
+
+  z_stream& Z() { return z_; }
+  void Reset() { inflateReset(&z_); }
+
+ private:
+  z_stream z_{};
+};
+
+// Raises EVynPNG with message.
+[[noreturn]] void ReaderFail(const char* message);
+
+// Stream access for the handlers. Reads that run past the end raise the platform's read
+// error. The chunk-data readers also count down ChunkLeft.
+std::uint32_t ReadU32(TStream& s);
+void SkipBytes(TStream& s, std::int64_t count);
+void ReadChunkData(PngReadState& state, void* buffer, std::uint32_t count);
+std::uint8_t ReadChunkU8(PngReadState& state);
+std::uint16_t ReadChunkU16(PngReadState& state);
+std::uint32_t ReadChunkU32(PngReadState& state);
+void SkipChunkRest(PngReadState& state);
+// Reads a chunk length and refuses one with the top bit set.
+std::int32_t ReadChunkLength(TStream& s);
+
+// One handler per chunk type; each checks its order rules first.
+void HandleIHDR(PngReadState& state);
+void HandlePLTE(PngReadState& state);
+void HandleTRNS(PngReadState& state);
+void HandleBKGD(PngReadState& state);
+void HandleGAMA(PngReadState& state);
+void HandlePHYS(PngReadState& state);
+void HandleOFFS(PngReadState& state);
+void HandleTEXT(PngReadState& state);
+void HandleZTXT(PngReadState& state);
+void HandleIEND(PngReadState& state);
+void HandleIDAT(PngReadState& state);  // the image data path, png_reader.cpp

@@ -1,0 +1,31 @@
+// Resource limits of the PNG reader. A PNG file states its own sizes; these caps keep a
+// hostile or damaged file from deciding how much memory a load takes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "image/dib_limits.h"
+
+// Chunk lengths are 31-bit quantities; a length with the top bit set is never valid and
+// would move the reader backwards when the chunk is skipped.
+constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFFu;
+
+// Width and height each stay below 2^24, so width × bits per pixel (at most 64) and the
+// row sizes derived from it fit comfortably in 32 bits.
+constexpr std::int32_t kMaxImageDimension = 0x00FFFFFF;
+
+// The pixel limit is the image library's, shared with the other readers (image/dib_limits.h):
+// checked before the store is allocated, so a tiny file cannot ask for a huge image.
+constexpr std::int64_t kMaxImagePixels = std::int64_t(kMaxDIBPixels);
+
+// Text gathered from tEXt and zTXt chunks. Captions and comments are a few hundred bytes;
+// 4 MiB leaves ample room while stopping a zTXt "bomb" (deflate expands up to ~1000:1)
+// from filling memory. The same cap bounds the compressed data of one text chunk.
+constexpr std::size_t kMaxTextBytes = std::size_t(4) << 20;
+
+// Limits one load runs under; tests and the fuzzer may tighten them.
+struct PngReadLimits {
+  std::int64_t MaxPixels = kMaxImagePixels;
+  std::size_t MaxTextBytes = kMaxTextBytes;
+};

@@ -1,0 +1,317 @@
+// The PNG reader's chunk loop and its image-data path: inflating the rows, undoing the
+// filters and the interlacing, converting and placing each row straight into the store.
+#include "png/png_reader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "image/dib_routines.h"
+#include "platform/halftone_palette.h"
+#include "png/adam7.h"
+#include "png/png_chunk_handlers.h"
+#include "png/png_filters.h"
+#include "png/ux_png.h"
+
+namespace {
+
+// Compressed input is read in blocks of this size.
+constexpr std::size_t kInBufSize = 32768;
+// A PNG stream may sit behind a leading block of exactly this many bytes.
+constexpr std::int64_t kLeadingBlockSize = 256;
+constexpr std::size_t kChunkCRCSize = 4;
+// Slack after each row buffer, so a whole store row can be copied out of a converted row.
+constexpr std::size_t kRowSlack = 12;
+
+voidpf ZAlloc(voidpf, uInt items, uInt size) {
+  return std::calloc(items, size);
+}
+void ZFree(voidpf, voidpf address) {
+  std::free(address);
+}
+
+bool MatchesSignature(TStream& s) {
+  std::uint8_t bytes[kPngSignature.size()];
+  s.ReadBuffer(bytes, sizeof bytes);
+  return std::equal(kPngSignature.begin(), kPngSignature.end(), bytes);
+}
+
+void ReadSignature(PngReadState& state) {
+  if (MatchesSignature(*state.Source)) return;
+  SkipBytes(*state.Source, kLeadingBlockSize - std::int64_t(kPngSignature.size()));
+  if (!MatchesSignature(*state.Source)) ReaderFail("PNG LoadStream: Not PNG Format");
+  state.Prefixed = true;
+}
+
+void RunHandler(PngReadState& state, std::uint32_t type) {
+  switch (type) {
+    case kIHDR:
+      return HandleIHDR(state);
+    case kPLTE:
+      return HandlePLTE(state);
+    case kIDAT:
+      return HandleIDAT(state);
+    case kIEND:
+      return HandleIEND(state);
+    case ktRNS:
+      return HandleTRNS(state);
+    case kbKGD:
+      return HandleBKGD(state);
+    case kgAMA:
+      return HandleGAMA(state);
+    case kpHYs:
+      return HandlePHYS(state);
+    case koFFs:
+      return HandleOFFS(state);
+    case ktEXt:
+      return HandleTEXT(state);
+    case kzTXt:
+      return HandleZTXT(state);
+    default:
+      return SkipChunkRest(state);  // unknown chunks, critical or not, are skipped
+  }
+}
+
+// --- The image data ----------------------------------------------------------------------
+
+// Everything one image-data read needs besides the state.
+struct RowMachine {
+  std::vector<std::uint8_t> buffers[3];
+  std::uint8_t* current = nullptr;   // raw row being inflated: filter byte, then data
+  std::uint8_t* previous = nullptr;  // the pass's previous raw row (zeros at pass start)
+  std::uint8_t* converted = nullptr;
+  std::size_t filterBpp = 1;
+};
+
+// Makes the next block of compressed data available, moving on through IDAT chunks.
+void RefillImageData(PngReadState& s) {
+  // Empty IDAT chunks are legal and carry nothing: they are passed over.
+  while (s.ChunkLeft <= 0) {
+    SkipBytes(*s.Source, kChunkCRCSize);
+    s.ChunkLeft = ReadChunkLength(*s.Source);
+    if (ReadU32(*s.Source) != kIDAT) throw Exception("not next IDAT Chunk");
+  }
+  const std::uint32_t n = std::min<std::uint32_t>(std::uint32_t(s.ChunkLeft), kInBufSize);
+  s.Source->ReadBuffer(s.InBuf.data(), n);
+  s.ChunkLeft -= std::int32_t(n);
+  z_stream& z = s.Inflater->Z();
+  z.next_in = s.InBuf.data();
+  z.avail_in = n;
+}
+
+void InflateRow(PngReadState& s, std::uint8_t* row, std::size_t length) {
+  z_stream& z = s.Inflater->Z();
+  z.next_out = row;
+  z.avail_out = uInt(length);
+  while (z.avail_out > 0) {
+    if (z.avail_in == 0) RefillImageData(s);
+    const int result = inflate(&z, Z_NO_FLUSH);
+    if (result == Z_STREAM_END) {
+      // The compressed data is complete but the picture is not: nothing more will come.
+      if (z.avail_out > 0) ReaderFail("PNG LoadStream: image data too short");
+      break;
+    }
+    // A preset dictionary is never used in PNG; asking for one is as fatal as bad data.
+    if (result != Z_OK) ReaderFail("PNG LoadStream: zlib error");
+  }
+}
+
+void ReadPassRow(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uint32_t pixels,
+                 const Adam7Pass& pass, std::uint8_t* destination) {
+  InflateRow(s, m.current, rawLength);
+  const std::uint8_t filter = m.current[0];
+  if (filter >= kPngFilterTypeCount) ReaderFail("PNG LoadStream: not support Filter");
+  UnfilterRow(PngFilterType(filter), m.current + 1, m.previous + 1, rawLength - 1, m.filterBpp);
+  const BYTE* pixelsOut = s.Format.ConvertRow(m.current + 1, m.converted, pixels);
+  s.Format.PlaceRow(pixelsOut, destination, std::uint32_t(pass.firstColumn),
+                    std::uint32_t(pass.columnStep), pixels, std::size_t(s.Desc.LineSize));
+  std::swap(m.current, m.previous);
+}
+
+void ReadPass(PngReadState& s, RowMachine& m, const Adam7Pass& pass) {
+  const std::int64_t pixels = Adam7Span(s.Width, pass.firstColumn, pass.columnStep);
+  if (pixels == 0) return;  // a pass without columns has no rows, not even filter bytes
+  const std::size_t rawLength = std::size_t((pixels * s.Format.PixelBits + 7) / 8) + 1;
+  std::memset(m.previous, 0, rawLength);
+  for (std::int64_t y = pass.firstRow; y < s.Height; y += pass.rowStep)
+    ReadPassRow(s, m, rawLength, std::uint32_t(pixels), pass, PictureRow(s.Desc, int(y)));
+}
+
+// The store's palette: a grey ramp, the file's PLTE, or the halftone palette for true
+// colour without one.
+void ChoosePalette(PngReadState& s) {
+  if (s.IsGrey && s.Format.ImageBits <= 8) {
+    const std::uint32_t depth = std::min<std::uint32_t>(s.BitDepth, 8);
+    const std::uint32_t entries = 1u << depth;
+    const std::uint32_t step = 255 / (entries - 1);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+      const BYTE v = BYTE(i * step);
+      s.PaletteTable[i] = RGBQUAD{v, v, v, 0};
+    }
+    s.PaletteCount = entries;
+  } else if (s.Format.ImageBits <= 8) {
+    if (!s.SeenPLTE || s.PLTECount < 1 || s.PLTECount > kMaxPaletteLength)
+      ReaderFail("PNG Loadstream: error palette length");
+    s.PaletteCount = s.PLTECount;
+  } else {
+    if (s.PLTECount == 0) {
+      std::copy(HalftonePalette().begin(), HalftonePalette().end(), s.PaletteTable.begin());
+      s.PLTECount = 256;
+    }
+    s.PaletteCount = s.PLTECount;
+  }
+}
+
+void AllocateStore(PngReadState& s) {
+  TVynDIBDesc fresh{};
+  s.Target->AllocImage(fresh, s.Width, s.HasAlpha, s.PaletteTable.data(), int(s.PaletteCount),
+                       int(s.Format.ImageBits), s.Height);
+  s.Desc = fresh;  // the reader's own fields follow
+  if (s.AlphaCount > 0)
+    std::memcpy(AlphaTable(s.Desc), s.AlphaTable.data(), std::size_t(s.AlphaCount));
+  if (s.SeenPHYS) {
+    s.Desc.UnitSpecifier = s.PhysUnit;
+    s.Desc.WidthSpecific = int(s.PhysX);
+    s.Desc.HeightSpecific = int(s.PhysY);
+  } else {
+    s.Desc.UnitSpecifier = s.Desc.WidthSpecific = s.Desc.HeightSpecific = 0;
+  }
+  s.Desc.Gamma = s.Gamma;
+  s.Desc.TransValue = s.TransValue;
+  s.Desc.BGValue = s.BGValue;
+  s.Desc.AlphaCount = s.AlphaCount;
+  s.Desc.KeyFlags =
+      s.HasAlpha ? ((fresh.KeyFlags & 0xF0) | (s.ReaderKeyFlags & 0x0F)) : s.ReaderKeyFlags;
+  // The store may hold fewer entries than PLTE gave (a 1-bit image keeps 2): a background
+  // index must name one of the entries it keeps.
+  if (BGMode(s.Desc) == kKeyModeIndex && s.BGValue >= DWORD(s.Desc.PaletteCount))
+    ReaderFail("PNG LoadStream: error BGColorIndex");
+}
+
+void AllocateRows(PngReadState& s, RowMachine& m) {
+  const std::uint32_t widest = std::max(s.Format.PixelBits, s.Format.StoreBits);
+  const std::size_t rowBytes = std::size_t((std::int64_t(s.Width) * widest + 7) / 8);
+  const std::size_t size =
+      (std::max(rowBytes, std::size_t(s.Desc.LineSize)) + kRowSlack + 3) & ~std::size_t(3);
+  for (auto& b : m.buffers) b.assign(size, 0);
+  m.current = m.buffers[0].data();
+  m.previous = m.buffers[1].data();
+  m.converted = m.buffers[2].data();
+  m.filterBpp = std::max<std::size_t>(1, (s.Format.PixelBits + 7) / 8);
+}
+
+}  // namespace
+
+PngReadState::PngReadState() : InBuf(kInBufSize) {}
+PngReadState::~PngReadState() = default;
+
+InflateStream::InflateStream() {
+  z_.zalloc = ZAlloc;
+  z_.zfree = ZFree;
+  const int result = inflateInit(&z_);
+  if (result == Z_MEM_ERROR) OutOfMemoryError();
+  if (result != Z_OK) ReaderFail("PNG LoadStream: ZLIB Error");
+}
+
+InflateStream::~InflateStream() {
+  inflateEnd(&z_);
+}
+
+[[noreturn]] void ReaderFail(const char* message) {
+  throw EVynPNG(message);
+}
+
+std::uint32_t ReadU32(TStream& s) {
+  std::uint8_t b[4];
+  s.ReadBuffer(b, sizeof b);
+  return std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
+}
+
+void SkipBytes(TStream& s, std::int64_t count) {
+  if (count > 0) s.Seek(count, TSeekOrigin::soCurrent);
+}
+
+std::int32_t ReadChunkLength(TStream& s) {
+  const std::uint32_t length = ReadU32(s);
+  if (length > kMaxChunkLength) ReaderFail("PNG LoadStream: error chunk length");
+  return std::int32_t(length);
+}
+
+void ReadChunkData(PngReadState& state, void* buffer, std::uint32_t count) {
+  if (count > std::uint32_t(std::max(state.ChunkLeft, 0)))
+    ReaderFail("PNG LoadStream: error chunk length");
+  state.Source->ReadBuffer(buffer, count);
+  state.ChunkLeft -= std::int32_t(count);
+}
+
+std::uint8_t ReadChunkU8(PngReadState& state) {
+  std::uint8_t b;
+  ReadChunkData(state, &b, 1);
+  return b;
+}
+
+std::uint16_t ReadChunkU16(PngReadState& state) {
+  std::uint8_t b[2];
+  ReadChunkData(state, b, 2);
+  return std::uint16_t(b[0] << 8 | b[1]);
+}
+
+std::uint32_t ReadChunkU32(PngReadState& state) {
+  std::uint8_t b[4];
+  ReadChunkData(state, b, 4);
+  return std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
+}
+
+void SkipChunkRest(PngReadState& state) {
+  SkipBytes(*state.Source, state.ChunkLeft);
+  state.ChunkLeft = 0;
+}
+
+void HandleIDAT(PngReadState& s) {
+  if (s.DoneIDAT) {
+    // The rest of the compressed stream (its trailer) may follow in further IDAT chunks of
+    // the same run; a second run of image data is an error.
+    if (!s.InTrailingIDAT) ReaderFail("PNG LoadStream: appear two IDAT");
+    return SkipChunkRest(s);
+  }
+  // Image data before IHDR has no format, and so no palette either.
+  if (!s.SeenIHDR ||
+      !ChooseRowFormat(s.ColorKind, s.HasAlpha, s.BitDepth, s.Interlace == 1, s.Format))
+    ReaderFail("PNG Loadstream: error palette length");
+  s.PixelBits = s.Format.PixelBits;
+  s.ImageBits = s.Format.ImageBits;
+  // The colour samples without the alpha share: one of two samples for grey with alpha,
+  // three of four for RGB with alpha.
+  s.ColorBits = !s.HasAlpha                    ? s.PixelBits
+                : s.ColorKind == kColorTypeRGB ? s.PixelBits / 4 * 3
+                                               : s.PixelBits / 2;
+  ChoosePalette(s);
+  AllocateStore(s);
+  RowMachine machine;
+  AllocateRows(s, machine);
+
+  if (s.Interlace == 1) {
+    for (const Adam7Pass& pass : kAdam7Passes) ReadPass(s, machine, pass);
+  } else {
+    ReadPass(s, machine, Adam7Pass{0, 1, 0, 1});
+  }
+  // The picture is complete; the rest of this chunk (the stream's tail) is not needed.
+  SkipChunkRest(s);
+  s.Inflater->Reset();
+  s.DoneIDAT = true;
+  s.InTrailingIDAT = true;
+}
+
+void PngLoadStream(PngReadState& state) {
+  ReadSignature(state);
+  state.Inflater = std::make_unique<InflateStream>();
+  while (!state.SeenIEND) {
+    state.ChunkLeft = ReadChunkLength(*state.Source);
+    const std::uint32_t type = ReadU32(*state.Source);
+    RunHandler(state, type);
+    if (type != kIDAT) state.InTrailingIDAT = false;
+    std::uint8_t crc[kChunkCRCSize];  // read, not checked
+    state.Source->ReadBuffer(crc, sizeof crc);
+  }
+  state.Inflater.reset();
+}
