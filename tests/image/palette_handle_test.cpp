@@ -120,6 +120,32 @@ TEST(PaletteColour, TwentyFourBitsWithoutTable) {
   ExpectDIBError([&] { store.GetColorRef(0); }, "GetColorRef: over PaletteIndex");
 }
 
+TEST(PaletteHandle, DibSectionIsRemadeWithTheNewColours) {
+  TVynCustomDIB image;
+  Remake(image, 4, 2, 8, MakePalette({0x000000, 0xFFFFFF}));
+  TVynCustomInternalDIB& store = *image.Image();
+  HDC dc = CreateCompatibleDC(nullptr);
+  store.BindDC(dc);
+  HBITMAP before = store.CreateBMPHandle();
+  ASSERT_NE(before, nullptr);
+  ASSERT_EQ(before->colors.size(), 2u);
+  store.BindDC(dc);  // binding the same context again changes nothing
+
+  image.SetPalette(MakeHandle({{10, 20, 30, 0}, {40, 50, 60, 0}, {70, 80, 90, 0}}));
+  HBITMAP after = store.CreateBMPHandle();
+  ASSERT_EQ(after->colors.size(), 3u);
+  EXPECT_EQ(after->colors[2].rgbRed, 70);
+  EXPECT_EQ(after->colors[2].rgbBlue, 90);
+  EXPECT_EQ(dc->bitmap, after) << "the new section is selected where the old one was";
+  after->bits[0] = 2;
+  EXPECT_EQ(store.Desc().Bits[0], 2) << "the section maps the store's own pixels";
+
+  image.SetWidth(6);  // new storage: the section over the old pixels is dropped
+  EXPECT_EQ(dc->bitmap, nullptr);
+  EXPECT_EQ(int(store.CreateBMPHandle()->header.biWidth), 6);
+  image.FreeDCHandle();
+}
+
 // ---- device context binding ----------------------------------------------------------------
 
 TEST(DeviceContext, BoundContextFollowsTheStoreAndIsReleased) {
