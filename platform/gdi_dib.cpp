@@ -282,7 +282,8 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT startLine, UINT lines, void* bits, BI
     std::memcpy(info->bmiColors, target.table.data(),
                 std::size_t(target.tableCount) * sizeof(RGBQUAD));
   }
-  // Lines count from the bottom of the bitmap; the buffer's first row holds startLine.
+  // The buffer's first row holds line startLine, lines counting from the bottom of the bitmap
+  // for a bottom-up buffer and from the top for a top-down one.
   const std::int64_t available = std::int64_t(source.height) - startLine;
   std::int64_t count = std::int64_t(lines) < available ? std::int64_t(lines) : available;
   if (count > target.height) count = target.height;
@@ -290,8 +291,9 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT startLine, UINT lines, void* bits, BI
   const int width = source.width < target.width ? source.width : target.width;
   PixelMover mover(source, target);
   for (int k = 0; k < int(count); ++k) {
-    const BYTE* from = source.Row(source.height - 1 - int(startLine) - k);
-    BYTE* to = target.Row(target.topDown ? k : target.height - 1 - k);
+    const int line = int(startLine) + k;
+    const BYTE* from = source.Row(target.topDown ? line : source.height - 1 - line);
+    BYTE* to = target.bits + target.lineSize * std::size_t(k);
     for (int x = 0; x < width; ++x) mover.Move(from, x, to, x);
   }
   return int(count);

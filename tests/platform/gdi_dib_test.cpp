@@ -117,6 +117,21 @@ TEST(GetDIBits, DeviceBitmapRowsArriveBottomUpInTrueColour) {
   DeleteObject(ddb);
 }
 
+TEST(GetDIBits, LinesCountFromTheBufferOrientation) {
+  Dib source(1, 3, 8, kFour);
+  for (int y = 0; y < 3; ++y) source.Row(y)[0] = BYTE(y + 1);  // top 1, middle 2, bottom 3
+  HBITMAP section = source.Section();
+  Dib bottomUp(1, 2, 8);
+  ASSERT_EQ(GetDIBits(nullptr, section, 1, 5, bottomUp.pixels.data(), bottomUp.info(), 0), 2);
+  EXPECT_EQ(bottomUp.pixels[0], 2);  // line 1 from the bottom, then line 2
+  EXPECT_EQ(bottomUp.pixels[4], 1);
+  Dib topDown(1, -3, 8);
+  ASSERT_EQ(GetDIBits(nullptr, section, 0, 3, topDown.pixels.data(), topDown.info(), 0), 3);
+  EXPECT_EQ(topDown.pixels[0], 1);
+  EXPECT_EQ(topDown.pixels[8], 3);
+  DeleteObject(section);
+}
+
 TEST(GetDIBits, PaletteTargetsMatchThroughTheSelectedPalette) {
   Dib source(4, 1, 24);
   Put24(source.Row(0), 0, 250, 10, 10);    // nearest: red
