@@ -100,6 +100,9 @@ void RefillImageData(PngReadState& s) {
 }
 
 void InflateRow(PngReadState& s, std::uint8_t* row, std::size_t length) {
+  // Once the compressed data is complete nothing more will come, however many rows the
+  // picture still lacks.
+  if (s.ImageDataEnded) ReaderFail("PNG LoadStream: image data too short");
   z_stream& z = s.Inflater->Z();
   z.next_out = row;
   z.avail_out = uInt(length);
@@ -107,7 +110,7 @@ void InflateRow(PngReadState& s, std::uint8_t* row, std::size_t length) {
     if (z.avail_in == 0) RefillImageData(s);
     const int result = inflate(&z, Z_NO_FLUSH);
     if (result == Z_STREAM_END) {
-      // The compressed data is complete but the picture is not: nothing more will come.
+      s.ImageDataEnded = true;
       if (z.avail_out > 0) ReaderFail("PNG LoadStream: image data too short");
       break;
     }

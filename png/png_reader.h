@@ -37,6 +37,7 @@ struct PngReadState {
   // The chunk just handled was IDAT and the image data was complete: further IDAT chunks
   // in the same run carry only the rest of the compressed stream (its trailer).
   bool InTrailingIDAT = false;
+  bool ImageDataEnded = false;  // the compressed image data reached its end
 
   AnsiString Text;  // gathered tEXt / zTXt text, Shift_JIS bytes
   std::int32_t OffsetX = 0, OffsetY = 0;
