@@ -12,27 +12,6 @@ TRect Intersect(const TRect& a, const TRect& b) {
               std::min(a.Bottom, b.Bottom));
 }
 
-bool Inside(const TRect& r, int x, int y) {
-  return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
-}
-
-void DrawGlyph(PixelAccess& pixels, const TRect& clip, const GlyphImage& glyph, int penX,
-               int baseline, std::uint32_t value) {
-  const int left = penX + glyph.left, top = baseline - glyph.top;
-  if (left >= clip.Right || left + glyph.width <= clip.Left || top >= clip.Bottom ||
-      top + glyph.height <= clip.Top) {
-    return;
-  }
-  for (int row = 0; row < glyph.height; ++row) {
-    const int y = top + row;
-    if (y < clip.Top || y >= clip.Bottom) continue;
-    const BYTE* mask = glyph.mask.data() + std::size_t(row) * std::size_t(glyph.width);
-    for (int col = 0; col < glyph.width; ++col) {
-      if (mask[col] && Inside(clip, left + col, y)) pixels.Put(left + col, y, value);
-    }
-  }
-}
-
 }  // namespace
 
 int DrawText(TCanvas& canvas, const AnsiString& text, TRect& rect, UINT format) {
@@ -48,14 +27,11 @@ int DrawText(TCanvas& canvas, const AnsiString& text, TRect& rect, UINT format) 
   const int startX = (format & DT_CENTER) ? rect.Left + (rect.Width() - line.width) / 2 : rect.Left;
   const int baseline = rect.Top + face.Ascent();
   const std::uint32_t value = pixels.Encode(canvas.Font.Color);
-  const int underlineY = baseline + face.UnderlineOffset();
-  for (const PlacedGlyph& placed : line.glyphs) {
-    const int penX = startX + placed.x;
-    DrawGlyph(pixels, clip, *placed.glyph, penX, baseline, value);
-    if (placed.underlined && underlineY >= clip.Top && underlineY < clip.Bottom) {
-      pixels.FillSpan(std::max(penX, clip.Left), std::min(penX + placed.glyph->advance, clip.Right),
-                      underlineY, value);
-    }
+  for (const InkRun& run : line.runs) {
+    const int y = baseline + run.y;
+    if (y < clip.Top || y >= clip.Bottom) continue;
+    pixels.FillSpan(std::max(startX + run.x0, clip.Left), std::min(startX + run.x1, clip.Right), y,
+                    value);
   }
   return height;
 }

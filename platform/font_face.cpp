@@ -38,6 +38,21 @@ int RoundedPixels(long fontUnits, int emPixels, int unitsPerEm) {
   return int(std::lround(double(fontUnits) * emPixels / unitsPerEm));
 }
 
+void CollectRuns(GlyphImage& glyph) {
+  for (int y = 0; y < glyph.height; ++y) {
+    const BYTE* row = glyph.mask.data() + std::size_t(y) * std::size_t(glyph.width);
+    for (int x = 0; x < glyph.width;) {
+      if (!row[x]) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < glyph.width && row[x]) ++x;
+      glyph.runs.push_back({y - glyph.top, glyph.left + start, glyph.left + x});
+    }
+  }
+}
+
 }  // namespace
 
 struct FontFace::Impl {
@@ -126,5 +141,6 @@ GlyphImage FontFace::Render(char32_t codePoint) {
       if (extra) out[x + 1] = 1;
     }
   }
+  CollectRuns(glyph);
   return glyph;
 }

@@ -7,8 +7,16 @@
 
 #include "platform/win_types.h"
 
+// A horizontal stretch of ink: columns x0 to x1 - 1 of row y, relative to a pen position on the
+// baseline (y < 0 above it).
+struct InkRun {
+  int y;
+  int x0;
+  int x1;
+};
+
 // One rendered glyph: a 1-byte-per-pixel mask (0 or 1), placed relative to the pen position on
-// the baseline.
+// the baseline, and the same ink as runs.
 struct GlyphImage {
   int left = 0;  // columns from the pen position to the mask's first column
   int top = 0;   // rows from the mask's first row up to the baseline
@@ -16,6 +24,7 @@ struct GlyphImage {
   int height = 0;
   int advance = 0;  // pen movement to the next glyph
   std::vector<BYTE> mask;
+  std::vector<InkRun> runs;  // row by row, left to right
 };
 
 struct FontKey {

@@ -47,6 +47,7 @@ std::uint32_t PixelAccess::Encode(COLORREF color) const {
         const int d = std::abs(colors[i].rgbRed - r) + std::abs(colors[i].rgbGreen - g) +
                       std::abs(colors[i].rgbBlue - b);
         if (d < bestDistance) best = i, bestDistance = d;
+        if (d == 0) break;  // exact: no later entry can win, not even on a tie
       }
       return std::uint32_t(best);
     }

@@ -1,5 +1,6 @@
 #include "platform/text_layout.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -41,6 +42,28 @@ char32_t NextCodePoint(const std::u16string& s, std::size_t& i) {
   return unit;
 }
 
+void CollectRuns(TextLine& line) {
+  std::vector<InkRun>& runs = line.runs;
+  runs.clear();
+  const int underline = line.face->UnderlineOffset();
+  for (const PlacedGlyph& placed : line.glyphs) {
+    for (const InkRun& r : placed.glyph->runs)
+      runs.push_back({r.y, r.x0 + placed.x, r.x1 + placed.x});
+    if (placed.underlined) runs.push_back({underline, placed.x, placed.x + placed.glyph->advance});
+  }
+  std::sort(runs.begin(), runs.end(),
+            [](const InkRun& a, const InkRun& b) { return a.y != b.y ? a.y < b.y : a.x0 < b.x0; });
+  std::size_t kept = 0;
+  for (const InkRun& r : runs) {
+    if (kept > 0 && runs[kept - 1].y == r.y && r.x0 <= runs[kept - 1].x1) {
+      runs[kept - 1].x1 = std::max(runs[kept - 1].x1, r.x1);
+    } else {
+      runs[kept++] = r;
+    }
+  }
+  runs.resize(kept);
+}
+
 void Build(TextLine& line, const std::u16string& text, bool prefixes) {
   line.glyphs.clear();
   line.width = 0;
@@ -55,6 +78,7 @@ void Build(TextLine& line, const std::u16string& text, bool prefixes) {
     line.glyphs.push_back({&glyph, line.width, underlined});
     line.width += glyph.advance;
   }
+  CollectRuns(line);
 }
 
 }  // namespace

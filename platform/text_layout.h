@@ -17,6 +17,9 @@ struct TextLine {
   FontFace* face = nullptr;
   std::vector<PlacedGlyph> glyphs;
   int width = 0;  // sum of the advances
+  // All the line's ink, underlines included, relative to its start on the baseline: sorted by
+  // row, then column, and merged, so drawing a line is one fill per run.
+  std::vector<InkRun> runs;
 };
 
 // The face a canvas font draws with on this thread.
