@@ -4,11 +4,12 @@
 
 #include "app/window/form1.h"
 #include "image/color_tables.h"
+#include "png/png_registration.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   InitPaletteDisplayFlag();
-  // TODO: register TUxPNG here once png/png_registration.h lands.
+  const PngFormatRegistration pngFormat;  // until the program ends, after the window is gone
   QApplication::setApplicationName(QStringLiteral("Nimbrel"));
   QApplication::setFont(TForm1::WindowFont());  // so the dialogs and boxes match the window
 
