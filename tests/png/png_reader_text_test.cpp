@@ -1,0 +1,126 @@
+// Text gathered from tEXt and zTXt chunks: header lines, separators, line-break
+// normalisation that leaves Shift_JIS double-byte characters whole.
+#include "png/png_text_gather.h"
+#include "tests/png/png_reader_test_util.h"
+
+namespace {
+
+using namespace pngread;
+
+Bytes TextChunk(const std::string& key, const std::string& text) {
+  Bytes d(key.begin(), key.end());
+  d.push_back(0);
+  d.insert(d.end(), text.begin(), text.end());
+  return d;
+}
+
+Bytes ZTextChunk(const std::string& key, const std::string& text) {
+  Bytes d(key.begin(), key.end());
+  d.insert(d.end(), {0, 0});
+  const Bytes z = Deflate(Bytes(text.begin(), text.end()));
+  d.insert(d.end(), z.begin(), z.end());
+  return d;
+}
+
+std::string GatheredText(PngBuilder builder) {
+  TUxPNG image;
+  Load(image, builder.IDAT({0, 0}).End());
+  return image.FInfoText.bytes();
+}
+
+PngBuilder Head() {
+  return std::move(PngBuilder().IHDR(1, 1, 8, 0));
+}
+
+TEST(ReaderText, TwoEntriesEachUnderItsHeader) {
+  EXPECT_EQ(GatheredText(Head()
+                             .Chunk("tEXt", TextChunk("Title", "abc"))
+                             .Chunk("tEXt", TextChunk("Author", "x\ny"))),
+            "$#Title\r\nabc\r\n$#Author\r\nx\r\ny");
+}
+
+TEST(ReaderText, ZTXtGathersLikeTEXt) {
+  EXPECT_EQ(GatheredText(Head()
+                             .Chunk("zTXt", ZTextChunk("Title", "abc"))
+                             .Chunk("tEXt", TextChunk("Author", "x\ry"))),
+            "$#Title\r\nabc\r\n$#Author\r\nx\r\ny");
+}
+
+TEST(ReaderText, DollarSignsAndKeysPassUnchanged) {
+  EXPECT_EQ(GatheredText(Head().Chunk("tEXt", TextChunk("Any key", "$#not a header $$"))),
+            "$#Any key\r\n$#not a header $$");
+}
+
+TEST(ReaderText, KeyOf79BytesIsAccepted) {
+  const std::string key(79, 'k');
+  EXPECT_EQ(GatheredText(Head().Chunk("tEXt", TextChunk(key, "v"))), "$#" + key + "\r\nv");
+}
+
+TEST(ReaderText, TextStopsAtItsFirstZeroByte) {
+  EXPECT_EQ(GatheredText(Head().Chunk("tEXt", TextChunk("k", std::string("ab\0cd", 5)))),
+            "$#k\r\nab");
+}
+
+// A header always starts a line of its own, even after a last line of one character.
+TEST(ReaderText, HeaderAfterOneCharacterLastLineStartsANewLine) {
+  EXPECT_EQ(GatheredText(
+                Head().Chunk("tEXt", TextChunk("A", "a\r\nb")).Chunk("tEXt", TextChunk("B", "c"))),
+            "$#A\r\na\r\nb\r\n$#B\r\nc");
+}
+
+TEST(ReaderText, TextEndingInALineBreakNeedsNoSeparator) {
+  EXPECT_EQ(
+      GatheredText(Head().Chunk("tEXt", TextChunk("A", "a\n")).Chunk("tEXt", TextChunk("B", "c"))),
+      "$#A\r\na\r\n$#B\r\nc");
+}
+
+// A zTXt text longer than one inflate piece is normalised as a whole: a CR at the end of
+// one piece and the LF starting the next stay one line break.
+TEST(ReaderText, LongZTXtKeepsCRLFAcrossPieces) {
+  std::string text(32766, 'a');
+  text += "\r\nz";
+  EXPECT_EQ(GatheredText(Head().Chunk("zTXt", ZTextChunk("k", text))), "$#k\r\n" + text);
+}
+
+struct BreakCase {
+  const char* name;
+  std::string in;
+  std::string out;
+};
+
+class LineBreaks : public testing::TestWithParam<BreakCase> {};
+
+TEST_P(LineBreaks, Normalise) {
+  EXPECT_EQ(NormaliseLineBreaks(GetParam().in), GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineBreaks,
+    testing::Values(BreakCase{"CRLF", "a\r\nb", "a\r\nb"}, BreakCase{"LoneCR", "a\rb", "a\r\nb"},
+                    BreakCase{"LoneLF", "a\nb", "a\r\nb"},
+                    BreakCase{"LFCRIsTwoBreaks", "a\n\rb", "a\r\n\r\nb"},
+                    BreakCase{"CRCRLF", "\r\r\n", "\r\n\r\n"},
+                    // 0x82 0x0A is a (malformed) double-byte character: its second byte is
+                    // not a line break.
+                    BreakCase{"SecondByteOfDoubleByteCharacter", "\x82\n\n", "\x82\n\r\n"},
+                    BreakCase{"ShiftJISText", "\x83\x65\x83\x4C\x83\x58\x83\x67\r",
+                              "\x83\x65\x83\x4C\x83\x58\x83\x67\r\n"},
+                    BreakCase{"LeadByteAtTheEnd", "a\x82", "a\x82"},
+                    BreakCase{"SingleByteKatakanaIsNotALeadByte", "\xB1\n", "\xB1\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReaderText, GatheringStopsAtTheTextLimit) {
+  std::string text = "x";
+  EXPECT_FALSE(AppendTextBody(text, std::string(10, 'a'), 10));
+  EXPECT_EQ(text, "x");
+  EXPECT_TRUE(AppendTextBody(text, std::string(9, 'a'), 10));
+  EXPECT_FALSE(AppendTextHeader(text, "k", 10));
+}
+
+TEST(ReaderText, ZTXtBombStopsAtTheTextLimit) {
+  const std::string huge(5 << 20, 'a');  // deflates to a few kilobytes
+  EXPECT_EQ(LoadError(Head().Chunk("zTXt", ZTextChunk("k", huge)).IDAT({0, 0}).End()),
+            "PNG LoadStream: text over limit");
+}
+
+}  // namespace
