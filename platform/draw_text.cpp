@@ -12,6 +12,32 @@ TRect Intersect(const TRect& a, const TRect& b) {
               std::min(a.Bottom, b.Bottom));
 }
 
+void FillRuns(PixelAccess& pixels, const TRect& clip, const std::vector<InkRun>& runs, int x,
+              int baseline, std::uint32_t value) {
+  for (const InkRun& run : runs) {
+    const int y = baseline + run.y;
+    if (y < clip.Top || y >= clip.Bottom) continue;
+    pixels.FillSpan(std::max(x + run.x0, clip.Left), std::min(x + run.x1, clip.Right), y, value);
+  }
+}
+
+// A line too long to keep merged: only the glyphs that can reach the clip are drawn.
+void DrawGlyphByGlyph(PixelAccess& pixels, const TRect& clip, const TextLine& line, int startX,
+                      int baseline, int underlineY, std::uint32_t value) {
+  for (const PlacedGlyph& placed : line.glyphs) {
+    const GlyphImage& glyph = *placed.glyph;
+    const int penX = startX + placed.x;
+    const int left = std::min(penX, penX + glyph.left);
+    const int right = std::max(penX + glyph.advance, penX + glyph.left + glyph.width);
+    if (right <= clip.Left || left >= clip.Right) continue;
+    FillRuns(pixels, clip, glyph.runs, penX, baseline, value);
+    if (placed.underlined && underlineY >= clip.Top && underlineY < clip.Bottom) {
+      pixels.FillSpan(std::max(penX, clip.Left), std::min(penX + glyph.advance, clip.Right),
+                      underlineY, value);
+    }
+  }
+}
+
 }  // namespace
 
 int DrawText(TCanvas& canvas, const AnsiString& text, TRect& rect, UINT format) {
@@ -27,11 +53,11 @@ int DrawText(TCanvas& canvas, const AnsiString& text, TRect& rect, UINT format) 
   const int startX = (format & DT_CENTER) ? rect.Left + (rect.Width() - line.width) / 2 : rect.Left;
   const int baseline = rect.Top + face.Ascent();
   const std::uint32_t value = pixels.Encode(canvas.Font.Color);
-  for (const InkRun& run : line.runs) {
-    const int y = baseline + run.y;
-    if (y < clip.Top || y >= clip.Bottom) continue;
-    pixels.FillSpan(std::max(startX + run.x0, clip.Left), std::min(startX + run.x1, clip.Right), y,
-                    value);
+  if (line.merged) {
+    FillRuns(pixels, clip, line.runs, startX, baseline, value);
+  } else {
+    DrawGlyphByGlyph(pixels, clip, line, startX, baseline, baseline + face.UnderlineOffset(),
+                     value);
   }
   return height;
 }

@@ -45,6 +45,9 @@ char32_t NextCodePoint(const std::u16string& s, std::size_t& i) {
 void CollectRuns(TextLine& line) {
   std::vector<InkRun>& runs = line.runs;
   runs.clear();
+  line.merged = false;
+  if (line.glyphs.size() > kMaxMergedGlyphs) return;
+  line.merged = true;
   const int underline = line.face->UnderlineOffset();
   for (const PlacedGlyph& placed : line.glyphs) {
     for (const InkRun& r : placed.glyph->runs)
@@ -78,7 +81,7 @@ void Build(TextLine& line, const std::u16string& text, bool prefixes) {
     line.glyphs.push_back({&glyph, line.width, underlined});
     line.width += glyph.advance;
   }
-  CollectRuns(line);
+  if (prefixes) CollectRuns(line);
 }
 
 }  // namespace

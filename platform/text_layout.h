@@ -13,12 +13,18 @@ struct PlacedGlyph {
   bool underlined;          // a prefixed character ("&x")
 };
 
+// Far more than a picture's width holds.
+constexpr std::size_t kMaxMergedGlyphs = 512;
+
 struct TextLine {
   FontFace* face = nullptr;
   std::vector<PlacedGlyph> glyphs;
   int width = 0;  // sum of the advances
   // All the line's ink, underlines included, relative to its start on the baseline: sorted by
-  // row, then column, and merged, so drawing a line is one fill per run.
+  // row, then column, and merged, so drawing a line is one fill per run. Only drawn lines of
+  // at most kMaxMergedGlyphs glyphs have them; longer ones (pasted pages) are drawn glyph by
+  // glyph, so their layout stays small.
+  bool merged = false;
   std::vector<InkRun> runs;
 };
 

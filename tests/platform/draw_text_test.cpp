@@ -153,6 +153,14 @@ TEST(DrawTextTest, TabsAreNotExpanded) {
   for (const auto& p : InkOf("b", At(2 + Width("a\t"), 2))) EXPECT_TRUE(ink.count(p));
 }
 
+TEST(DrawTextTest, APastedPageDrawsLikeItsVisibleStart) {
+  std::string start, page;
+  for (int i = 0; i < 20; ++i) start += "&W&&i";
+  for (int i = 0; i < 400; ++i) page += "&W&&i";
+  EXPECT_EQ(InkOf(AnsiString(page), At(-3, 2)), InkOf(AnsiString(start), At(-3, 2)));
+  EXPECT_EQ(Width(AnsiString(page)), 20 * Width(AnsiString(start)));
+}
+
 TEST(DrawTextTest, MeasuringCountsPrefixCharactersAsText) {
   EXPECT_EQ(Width("a&b"), Width("a") + Width("&") + Width("b"));
 }
