@@ -7,8 +7,11 @@ namespace {
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 
+// Gathered text only ever holds line breaks as CR LF, and neither CR nor LF is a lead byte,
+// so a text ending in CR LF ends in a line break; one ending in a lone LF ends in the second
+// byte of a (malformed) double-byte character instead.
 bool EndsWithLineBreak(const std::string& text) {
-  return !text.empty() && (text.back() == kCR || text.back() == kLF);
+  return text.size() >= 2 && text[text.size() - 2] == kCR && text.back() == kLF;
 }
 
 bool FitsLimit(const std::string& text, std::size_t extra, std::size_t limit) {

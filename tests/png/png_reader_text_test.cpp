@@ -82,6 +82,12 @@ TEST(ReaderText, LongZTXtKeepsCRLFAcrossPieces) {
   EXPECT_EQ(GatheredText(Head().Chunk("zTXt", ZTextChunk("k", text))), "$#k\r\n" + text);
 }
 
+TEST(ReaderText, DoubleByteCharacterEndingInLFIsNoLineBreakBeforeAHeader) {
+  EXPECT_EQ(GatheredText(
+                Head().Chunk("tEXt", TextChunk("A", "a\x82\n")).Chunk("tEXt", TextChunk("B", "c"))),
+            "$#A\r\na\x82\n\r\n$#B\r\nc");
+}
+
 struct BreakCase {
   const char* name;
   std::string in;
