@@ -108,6 +108,14 @@ TBitmap::~TBitmap() {
   DeleteObject(palette_);
 }
 
+// Callers select the bitmap's palette into its canvas to paint through it; the context must not
+// keep pointing at a palette the bitmap is about to delete.
+void TBitmap::DropPalette() {
+  if (dc_->palette == palette_) dc_->palette = nullptr;
+  DeleteObject(palette_);
+  palette_ = nullptr;
+}
+
 TPixelFormat TBitmap::PixelFormat() const {
   return handleType_ == bmDDB ? pfDevice : format_;
 }
@@ -139,7 +147,7 @@ void TBitmap::ResetColorTable() {
     palette = ScreenHalftonePalette();
     colors_ = EntriesOf(palette, 256);
   }
-  DeleteObject(palette_);
+  DropPalette();
   palette_ = palette;
 }
 
@@ -161,7 +169,7 @@ void TBitmap::SetHeight(int value) {
 
 void TBitmap::SetPalette(HPALETTE palette) {
   if (palette == palette_) return;
-  DeleteObject(palette_);
+  DropPalette();
   palette_ = palette;
   const int bits = BitCountOf(format_);
   if (handleType_ == bmDIB && bits <= 8 && bits > 0 && palette) {

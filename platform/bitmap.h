@@ -81,6 +81,7 @@ class TBitmap : public TGraphic {
   HBITMAP CreateSection(int width, int height) const;
   void Install(HBITMAP bitmap);
   void ResetColorTable();
+  void DropPalette();
 
   int width_ = 0;
   int height_ = 0;

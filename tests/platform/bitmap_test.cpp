@@ -127,7 +127,9 @@ TEST(Bitmap, APaletteBecomesTheColourTable) {
   lp->palPalEntry[0] = {9, 8, 7, 0};
   lp->palPalEntry[1] = {1, 2, 3, 0};
   HPALETTE palette = CreatePalette(lp);
-  b.SetPalette(palette);  // the bitmap owns it now
+  SelectPalette(b.Canvas().Handle(), b.Palette(), TRUE);
+  b.SetPalette(palette);                             // the bitmap owns it now
+  EXPECT_EQ(b.Canvas().Handle()->palette, nullptr);  // the old one is gone, not left selected
   EXPECT_EQ(b.Palette(), palette);
   ASSERT_EQ(b.Handle()->colors.size(), 2u);
   EXPECT_EQ(b.Handle()->colors[0].rgbRed, 9);
