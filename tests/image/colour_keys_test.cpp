@@ -42,11 +42,14 @@ TEST(ColourKeys, SettingAKeyDoesNotNotifyChange) {
 }
 
 TEST(ColourKeys, TwentyFourBitImageHasNoKeyIndex) {
-  TVynCustomDIB image;
-  Remake(image, 4, 4, 24);
-  image.SetTransColor(kGrey);
-  EXPECT_EQ(image.Image()->TransIndex(), -1);
-  EXPECT_EQ(image.GetTransColor(), 0x00F2F2F2u);
+  // Even with a colour table beside the pixels, a true-colour key names no entry.
+  for (const auto& palette : {std::vector<RGBQUAD>{}, GreyRamp()}) {
+    TVynCustomDIB image;
+    Remake(image, 4, 4, 24, palette);
+    image.SetTransColor(kGrey);
+    EXPECT_EQ(image.Image()->TransIndex(), -1);
+    EXPECT_EQ(image.GetTransColor(), 0x00F2F2F2u);
+  }
 }
 
 class NoColourValues : public ::testing::TestWithParam<COLORREF> {};
