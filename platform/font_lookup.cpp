@@ -10,15 +10,16 @@
 
 #include "platform/exception.h"
 
-namespace {
-
-// Fontconfig has no alias for the Windows Gothic and maps its name to a fixed-width face, so
-// the proportional Gothics are named one by one, the original first for systems that have it.
+// Fontconfig has no alias for the canvas's default face and maps its name to a fixed-width
+// Gothic, so the proportional Gothics are named one by one, that face itself first for systems
+// that have it.
 const std::vector<std::string>& JapaneseGothicFamilies() {
   static const std::vector<std::string> families = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic",
                                                     "VL PGothic"};
   return families;
 }
+
+namespace {
 
 // A kana: a face without it cannot draw the captions the tool is made for.
 constexpr FcChar32 kKanaProbe = 0x3042;
@@ -29,7 +30,7 @@ struct PatternDeleter {
 using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
 
 PatternPtr Match(FcConfig* config, const std::string& family) {
-  PatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>("")));
+  PatternPtr pattern(FcPatternCreate());
   if (!pattern) return nullptr;
   if (!family.empty()) {
     FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
