@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 using Byte = std::uint8_t;
@@ -15,8 +19,7 @@ inline Byte Predict(Byte a, Byte b, Byte c) {
   return 0;
 }
 
-// Filters bytes [begin, end). The loops carry no dependency between bytes (the predictors
-// read raw data, never filtered output), so the compiler can vectorise them.
+// Filters bytes [begin, end), scalar.
 template <PngFilterType T>
 void FilterSpan(const Byte* __restrict raw, const Byte* __restrict prior, std::size_t begin,
                 std::size_t end, std::size_t bpp, Byte* __restrict out) {
@@ -32,34 +35,122 @@ void UnfilterSpan(Byte* row, const Byte* prior, std::size_t n, std::size_t bpp) 
   for (; i < n; ++i) row[i] = Byte(row[i] + Predict<T>(row[i - bpp], prior[i], prior[i - bpp]));
 }
 
+// The magnitude of a filtered byte read as a signed byte: v below 128, else 256 − v.
+inline std::uint32_t Magnitude(Byte v) {
+  return v < 128 ? v : 256u - v;
+}
+
+#if defined(__SSE2__)
+// Sixteen bytes at a time. Filtering reads only raw bytes, never filtered output, so the
+// bytes of a row are independent and the predictors vectorise.
+inline __m128i Load(const Byte* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+inline __m128i Abs16(__m128i v) {
+  return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+}
+
+// The Paeth predictor on eight 16-bit lanes.
+inline __m128i PaethLanes(__m128i a, __m128i b, __m128i c) {
+  const __m128i pa = Abs16(_mm_sub_epi16(b, c));
+  const __m128i pb = Abs16(_mm_sub_epi16(a, c));
+  const __m128i pc = Abs16(_mm_add_epi16(_mm_sub_epi16(b, c), _mm_sub_epi16(a, c)));
+  const __m128i notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+  const __m128i notB = _mm_cmpgt_epi16(pb, pc);
+  const __m128i bc = _mm_or_si128(_mm_andnot_si128(notB, b), _mm_and_si128(notB, c));
+  return _mm_or_si128(_mm_andnot_si128(notA, a), _mm_and_si128(notA, bc));
+}
+
+template <PngFilterType T>
+inline __m128i Predict16(const Byte* raw, const Byte* prior, std::size_t i, std::size_t bpp) {
+  if constexpr (T == PngFilterType::Sub) return Load(raw + i - bpp);
+  if constexpr (T == PngFilterType::Up) return Load(prior + i);
+  if constexpr (T == PngFilterType::Average) {
+    // The rounding-up average less the lost low bit is the rounding-down one.
+    const __m128i a = Load(raw + i - bpp), b = Load(prior + i);
+    const __m128i lowBit = _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1));
+    return _mm_sub_epi8(_mm_avg_epu8(a, b), lowBit);
+  }
+  if constexpr (T == PngFilterType::Paeth) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i a = Load(raw + i - bpp), b = Load(prior + i), c = Load(prior + i - bpp);
+    const __m128i lo = PaethLanes(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero),
+                                  _mm_unpacklo_epi8(c, zero));
+    const __m128i hi = PaethLanes(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero),
+                                  _mm_unpackhi_epi8(c, zero));
+    return _mm_packus_epi16(lo, hi);
+  }
+  return _mm_setzero_si128();
+}
+
+// Two 64-bit partial sums of the magnitudes of sixteen bytes: min(v, 256 − v) per byte.
+inline __m128i Cost16(__m128i v) {
+  const __m128i zero = _mm_setzero_si128();
+  return _mm_sad_epu8(_mm_min_epu8(v, _mm_sub_epi8(zero, v)), zero);
+}
+
+inline std::uint64_t Sum64(__m128i v) {
+  return std::uint64_t(_mm_cvtsi128_si64(v)) +
+         std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(v, v)));
+}
+#endif
+
 // Blocks small enough that a losing candidate stops early, large enough that the per-block
-// test costs nothing next to the vector loops inside.
+// test costs nothing next to the work inside.
 constexpr std::size_t kCostBlock = 256;
 
-std::uint32_t BlockCost(const Byte* data, std::size_t n) {
-  std::uint32_t sum = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const int v = static_cast<std::int8_t>(data[i]);
-    sum += std::uint32_t(v < 0 ? -v : v);
+// Filters bytes [begin, end), all at or after bpp, into out; returns their cost.
+template <PngFilterType T>
+std::uint64_t FilterBlock(const Byte* __restrict raw, const Byte* __restrict prior,
+                          std::size_t begin, std::size_t end, std::size_t bpp,
+                          Byte* __restrict out) {
+  std::uint64_t cost = 0;
+  std::size_t i = begin;
+#if defined(__SSE2__)
+  __m128i sums = _mm_setzero_si128();
+  for (; i + 16 <= end; i += 16) {
+    const __m128i v = _mm_sub_epi8(Load(raw + i), Predict16<T>(raw, prior, i, bpp));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+    sums = _mm_add_epi64(sums, Cost16(v));
   }
-  return sum;
+  cost = Sum64(sums);
+#endif
+  for (; i < end; ++i) {
+    out[i] = Byte(raw[i] - Predict<T>(raw[i - bpp], prior[i], prior[i - bpp]));
+    cost += Magnitude(out[i]);
+  }
+  return cost;
+}
+
+std::uint64_t BlockCost(const Byte* data, std::size_t n) {
+  std::uint64_t cost = 0;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  __m128i sums = _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) sums = _mm_add_epi64(sums, Cost16(Load(data + i)));
+  cost = Sum64(sums);
+#endif
+  for (; i < n; ++i) cost += Magnitude(data[i]);
+  return cost;
 }
 
 // Filters the row into out while summing its cost; gives up once the running sum exceeds
 // limit, returning that sum. Giving up early cannot change the choice: the sum only grows,
-// and a candidate must come in strictly below the best to win.
+// and a candidate must come in strictly below the best to win. The first bpp bytes have no
+// left neighbour and are done on their own.
 template <PngFilterType T>
 std::uint64_t FilterWithinLimit(const Byte* raw, const Byte* prior, std::size_t n, std::size_t bpp,
                                 Byte* out, std::uint64_t limit) {
-  std::uint64_t cost = 0;
-  for (std::size_t begin = 0; begin < n; begin += kCostBlock) {
-    const std::size_t end = std::min(n, begin + kCostBlock);
-    FilterSpan<T>(raw, prior, begin, end, bpp, out);
-    cost += BlockCost(out + begin, end - begin);
-    if (cost > limit) break;
-  }
+  const std::size_t head = std::min(n, bpp);
+  FilterSpan<T>(raw, prior, 0, head, bpp, out);
+  std::uint64_t cost = BlockCost(out, head);
+  for (std::size_t begin = head; begin < n && cost <= limit; begin += kCostBlock)
+    cost += FilterBlock<T>(raw, prior, begin, std::min(n, begin + kCostBlock), bpp, out);
   return cost;
 }
+
+constexpr std::uint64_t kNoLimit = ~std::uint64_t(0);
 
 }  // namespace
 
@@ -70,16 +161,16 @@ void FilterRow(PngFilterType type, const Byte* raw, const Byte* prior, std::size
       std::copy_n(raw, n, out);
       break;
     case PngFilterType::Sub:
-      FilterSpan<PngFilterType::Sub>(raw, prior, 0, n, bpp, out);
+      FilterWithinLimit<PngFilterType::Sub>(raw, prior, n, bpp, out, kNoLimit);
       break;
     case PngFilterType::Up:
-      FilterSpan<PngFilterType::Up>(raw, prior, 0, n, bpp, out);
+      FilterWithinLimit<PngFilterType::Up>(raw, prior, n, bpp, out, kNoLimit);
       break;
     case PngFilterType::Average:
-      FilterSpan<PngFilterType::Average>(raw, prior, 0, n, bpp, out);
+      FilterWithinLimit<PngFilterType::Average>(raw, prior, n, bpp, out, kNoLimit);
       break;
     case PngFilterType::Paeth:
-      FilterSpan<PngFilterType::Paeth>(raw, prior, 0, n, bpp, out);
+      FilterWithinLimit<PngFilterType::Paeth>(raw, prior, n, bpp, out, kNoLimit);
       break;
   }
 }
@@ -104,10 +195,7 @@ void UnfilterRow(PngFilterType type, Byte* row, const Byte* prior, std::size_t n
 }
 
 std::uint64_t FilterCost(const Byte* data, std::size_t n) {
-  std::uint64_t cost = 0;
-  for (std::size_t begin = 0; begin < n; begin += kCostBlock)
-    cost += BlockCost(data + begin, std::min(kCostBlock, n - begin));
-  return cost;
+  return BlockCost(data, n);
 }
 
 PngRowFilter::PngRowFilter(int setting, std::size_t maxLength) {

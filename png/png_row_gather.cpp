@@ -1,10 +1,14 @@
 #include "png/png_row_gather.h"
 
+#include <bit>
 #include <cstring>
 
 namespace {
 
 using Byte = std::uint8_t;
+
+// The word-wise pixel swaps below read and write words in memory order.
+static_assert(std::endian::native == std::endian::little);
 
 void GatherPacked(const Byte* row, int bits, std::int64_t first, int step, std::int64_t count,
                   Byte* out) {
@@ -28,16 +32,38 @@ void Gather8(const Byte* row, std::int64_t first, int step, std::int64_t count, 
   for (std::int64_t k = 0; k < count; ++k) out[k] = row[first + k * step];
 }
 
-template <int kBytes>
-void GatherSwapped(const Byte* row, std::int64_t first, int step, std::int64_t count,
-                   Byte* __restrict out) {
-  const Byte* __restrict in = row + first * kBytes;
-  const std::int64_t stride = std::int64_t(step) * kBytes;
-  for (std::int64_t k = 0; k < count; ++k, in += stride, out += kBytes) {
-    out[0] = in[2];
-    out[1] = in[1];
-    out[2] = in[0];
-    if constexpr (kBytes == 4) out[3] = in[3];
+inline std::uint32_t Load32(const Byte* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline void Store32(Byte* p, std::uint32_t v) {
+  std::memcpy(p, &v, 4);
+}
+
+// Blue, green, red to red, green, blue. All pixels but the last go as whole 32-bit words: the
+// byte after each such pixel still lies in the row, and the stray fourth byte written is
+// overwritten by the next pixel.
+void GatherRGB(const Byte* row, std::int64_t first, int step, std::int64_t count,
+               Byte* __restrict out) {
+  if (count <= 0) return;
+  const Byte* in = row + first * 3;
+  const std::int64_t stride = std::int64_t(step) * 3;
+  for (std::int64_t k = 0; k + 1 < count; ++k, in += stride, out += 3)
+    Store32(out, __builtin_bswap32(Load32(in)) >> 8);
+  out[0] = in[2];
+  out[1] = in[1];
+  out[2] = in[0];
+}
+
+// Blue, green, red, alpha to red, green, blue, alpha.
+void GatherRGBA(const Byte* row, std::int64_t first, int step, std::int64_t count,
+                Byte* __restrict out) {
+  const Byte* in = row + first * 4;
+  const std::int64_t stride = std::int64_t(step) * 4;
+  for (std::int64_t k = 0; k < count; ++k, in += stride, out += 4) {
+    const std::uint32_t v = Load32(in);
+    Store32(out, (v & 0xFF00FF00u) | (v & 0xFFu) << 16 | (v >> 16 & 0xFFu));
   }
 }
 
@@ -54,10 +80,10 @@ void GatherRowPixels(const Byte* row, int bitCount, std::int64_t first, int step
       Gather8(row, first, step, count, out);
       break;
     case 24:
-      GatherSwapped<3>(row, first, step, count, out);
+      GatherRGB(row, first, step, count, out);
       break;
     case 32:
-      GatherSwapped<4>(row, first, step, count, out);
+      GatherRGBA(row, first, step, count, out);
       break;
     default:
       break;

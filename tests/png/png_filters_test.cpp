@@ -34,6 +34,36 @@ Bytes RandomBytes(std::size_t n, unsigned seed) {
   return v;
 }
 
+// The filters byte by byte as the format defines them, for comparison with the vector code.
+Bytes ReferenceFilter(int type, const Bytes& raw, const Bytes& prior, std::size_t bpp) {
+  Bytes out(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const int a = i >= bpp ? raw[i - bpp] : 0, b = prior[i], c = i >= bpp ? prior[i - bpp] : 0;
+    const int predictor[] = {0, a, b, (a + b) / 2, ReferencePaeth(a, b, c)};
+    out[i] = std::uint8_t(raw[i] - predictor[type]);
+  }
+  return out;
+}
+
+std::uint64_t ReferenceCost(const Bytes& v) {
+  std::uint64_t sum = 0;
+  for (std::uint8_t b : v) sum += b < 128 ? b : 256 - b;
+  return sum;
+}
+
+TEST(FilterRow, MatchesTheByteWiseDefinitionOnLongRows) {
+  for (std::size_t bpp : {1, 3, 4})
+    for (std::size_t n : {1, 15, 16, 17, 255, 256, 257, 1000})
+      for (int type = 0; type < kPngFilterTypeCount; ++type) {
+        const Bytes raw = RandomBytes(n, unsigned(n + bpp)), prior = RandomBytes(n, unsigned(n));
+        Bytes out(n);
+        FilterRow(PngFilterType(type), raw.data(), prior.data(), n, bpp, out.data());
+        ASSERT_EQ(out, ReferenceFilter(type, raw, prior, bpp))
+            << "type " << type << " bpp " << bpp << " n " << n;
+        ASSERT_EQ(FilterCost(out.data(), n), ReferenceCost(out));
+      }
+}
+
 TEST(FilterRow, KnownValues) {
   const Bytes raw = {10, 20, 35, 5};
   const Bytes prior = {4, 8, 30, 250};
@@ -84,12 +114,10 @@ TEST(FilterCost, CountsBytesAsSignedMagnitudes) {
 // The choice as the rule states it: the cheapest of None, Sub, Up, Average, Paeth, the
 // earlier on a tie.
 std::uint8_t ReferenceChoice(const Bytes& raw, const Bytes& prior, std::size_t bpp) {
-  std::uint64_t best = FilterCost(raw.data(), raw.size());
+  std::uint64_t best = ReferenceCost(raw);
   std::uint8_t type = 0;
-  Bytes out(raw.size());
   for (int t = 1; t < kPngFilterTypeCount; ++t) {
-    FilterRow(PngFilterType(t), raw.data(), prior.data(), raw.size(), bpp, out.data());
-    const std::uint64_t cost = FilterCost(out.data(), out.size());
+    const std::uint64_t cost = ReferenceCost(ReferenceFilter(t, raw, prior, bpp));
     if (cost < best) best = cost, type = std::uint8_t(t);
   }
   return type;
@@ -138,8 +166,7 @@ TEST(AdaptiveFilter, AgreesWithTheRuleOnManyRows) {
     }
     const Bytes out = Adaptive(raw, prior, bpp);
     ASSERT_EQ(out[0], ReferenceChoice(raw, prior, bpp)) << "trial " << trial;
-    Bytes expected(n);
-    FilterRow(PngFilterType(out[0]), raw.data(), prior.data(), n, bpp, expected.data());
+    const Bytes expected = ReferenceFilter(out[0], raw, prior, bpp);
     ASSERT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 1));
     ++chosen[out[0]];
   }

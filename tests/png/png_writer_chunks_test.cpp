@@ -363,3 +363,19 @@ TEST(PngWriterFailure, EmptyImageIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rows as compressed: the adaptive choice keeps the earlier filter on a tie.
+TEST(PngWriterRows, TiesKeepTheEarlierFilter) {
+  auto single = MakeImage(1, 1, 8, [](int, int) { return 77u; });
+  EXPECT_EQ(InflateImageData(SplitChunks(Save(*single))), (Bytes{0, 77}));
+
+  // Row 0 against zeros: None and Sub both cost 10, None stays. Row 1 [10, 10] over [0, 10]:
+  // Sub, Up, Average and Paeth all cost 10 against None's 20, Sub comes first.
+  const std::uint32_t pixels[2][2] = {{0, 10}, {10, 10}};
+  auto tie = MakeImage(2, 2, 8, [&](int x, int y) { return pixels[y][x]; });
+  EXPECT_EQ(InflateImageData(SplitChunks(Save(*tie))), (Bytes{0, 0, 10, 1, 10, 0}));
+}
+
+}  // namespace
