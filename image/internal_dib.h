@@ -28,7 +28,8 @@ class TVynCustomInternalDIB {
                           int paletteCount, int bitCount, int height);
   // Releases the table block and the pixel mapping of desc; safe on a zeroed descriptor.
   virtual void FreeImageData(TVynDIBDesc& desc);
-  // A deep copy of this store's image, attached to target.
+  // A deep copy of this store's image (pixels, palette with its count, tables, resolution and
+  // keys), attached to target. Raises "CopyImage: not Image Data!" on a store without image.
   virtual void CopyImage(TVynCustomInternalDIB& target);
   // Takes ownership of desc's storage in place of the current one. Never raises, so a caller
   // that attached a descriptor must not free it afterwards. A descriptor without storage leaves
@@ -36,7 +37,8 @@ class TVynCustomInternalDIB {
   virtual void AttachImage(const TVynDIBDesc& desc);
   // Reads a GDI bitmap (device-dependent or a DIB section) through the given palette.
   virtual void InportBitmap(HBITMAP bitmap, HPALETTE palette);
-  // New size; the top-left part of the picture is kept, the rest is 0.
+  // New size; the top-left part of the picture is kept, the rest (row padding included) is 0.
+  // Sizes below 1 raise as AllocImage does; the store keeps its image on any failure.
   virtual void ResizeImage(int newWidth, int newHeight);
   // Changes the bit count to 1, 4, 8, 24 or 32.
   virtual void ConvertImage(int bitCount);
@@ -44,10 +46,12 @@ class TVynCustomInternalDIB {
   HBITMAP CreateBMPHandle();
 
   HPALETTE GetPaletteHandle();
-  void SetPaletteHandle(HPALETTE value);  // takes ownership of value
-  COLORREF GetPaletteColor(int index);
+  // Takes ownership of value, except when it raises "SetPaletteHandle: Invalid Palette" (the
+  // caller keeps it then). Setting the store's own handle again keeps it.
+  void SetPaletteHandle(HPALETTE value);
+  COLORREF GetPaletteColor(int index);  // the entry as COLORREF; 0 without a palette
   int GetNearestPaletteIndex(COLORREF color);
-  COLORREF GetColorRef(int index);
+  COLORREF GetColorRef(int index);  // the entry as 0x00RRGGBB (red in the high byte)
   void SetAlphaMode(int mode);
   int GetAlphaMode() const { return AlphaMode(FDesc); }
 
