@@ -379,3 +379,32 @@ TEST(PngWriterRows, TiesKeepTheEarlierFilter) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PngWriterFile, TruecolourImageWithAPaletteSuggestsIt) {
+  const std::vector<RGBQUAD> palette = {{1, 2, 3, 0}, {4, 5, 6, 0}, {7, 8, 9, 0}};
+  auto image = MakeImage(
+      4, 4, 24, [](int x, int y) { return std::uint32_t(x * 0x10203 + y); }, palette);
+  const Bytes file = Save(*image);
+  const auto chunks = SplitChunks(file);
+  EXPECT_EQ(ChunkOrder(chunks), (Types{"IHDR", "uxPg", "PLTE", "pHYs", "IDAT", "IEND"}));
+  EXPECT_EQ(FindChunk(chunks, "PLTE")->data, (Bytes{3, 2, 1, 6, 5, 4, 9, 8, 7}));
+  EXPECT_TRUE(DecodeWithLibpng(file).warnings.empty());
+}
+
+TEST(PngWriterFailure, RowTooLargeToHoldIsOutOfMemoryBeforeWriting) {
+  TUxPNG image;
+  TVynDIBDesc desc = image.Image()->Desc();
+  desc.BitCount = 32;
+  desc.Width = 0x7FFFFFFF;
+  PngWriteSource source;
+  source.Desc = &desc;
+  TMemoryStream stream;
+  PngWriteState state;
+  state.Stream = &stream;
+  EXPECT_THROW(PngWriteImage(state, source, 0, 0, 0, 0, nullptr), EOutOfMemory);
+  EXPECT_TRUE(stream.Bytes().empty());
+}
+
+}  // namespace
