@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/custom_dib.h"
+#include "platform/exception.h"
 #include "platform/stream.h"
 
 using Bytes = std::vector<std::uint8_t>;

@@ -1,0 +1,150 @@
+// Run-length data: escapes, absolute runs, deltas, and runs that reach outside the image,
+// which are clipped to it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "bmp_test_util.h"
+
+namespace {
+
+// A 4 × 3 run-length image of the given bit count and data; stored rows are 4 bytes.
+TVynCustomDIB* LoadRle(TVynCustomDIB& image, int bitCount, const Bytes& data, int height = 3) {
+  BmpParts p;
+  p.width = 4;
+  p.height = height;
+  p.bitCount = bitCount;
+  p.compression = bitCount == 8 ? 1 : 2;
+  for (int i = 0; i < (bitCount == 8 ? 256 : 16); ++i) p.table.push_back(std::uint32_t(i));
+  p.pixels = data;
+  LoadBytes(image, BuildBmp(p));
+  return &image;
+}
+
+// Stored row y (0 = bottom), as bytes.
+Bytes Stored(TVynCustomDIB& image, int y) {
+  const TVynDIBDesc& d = image.Image()->Desc();
+  const BYTE* row = d.Bits + std::size_t(y) * d.LineSize;
+  return Bytes(row, row + d.LineSize);
+}
+
+struct RleCase {
+  const char* name;
+  int bitCount;
+  Bytes data;
+  Bytes bottom, middle, top;  // stored rows 0, 1, 2
+};
+
+class BmpRle : public testing::TestWithParam<RleCase> {};
+
+TEST_P(BmpRle, DecodesToTheExpectedRows) {
+  const RleCase& c = GetParam();
+  TVynCustomDIB image;
+  LoadRle(image, c.bitCount, c.data);
+  EXPECT_EQ(Stored(image, 0), c.bottom);
+  EXPECT_EQ(Stored(image, 1), c.middle);
+  EXPECT_EQ(Stored(image, 2), c.top);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BmpRle,
+    testing::Values(
+        // End of bitmap stops decoding; rows it never reached stay 0.
+        RleCase{"Rle8EndOfBitmap",
+                8,
+                {4, 7, 0, 0, 2, 9, 0, 1, 4, 5},
+                {7, 7, 7, 7},
+                {9, 9, 0, 0},
+                {0, 0, 0, 0}},
+        RleCase{"Rle8AbsoluteOddPadded",
+                8,
+                {0, 3, 1, 2, 3, 0, 1, 5, 0, 1},
+                {1, 2, 3, 5},
+                {0, 0, 0, 0},
+                {0, 0, 0, 0}},
+        RleCase{"Rle8Delta", 8, {0, 2, 1, 1, 1, 6, 0, 1}, {0, 0, 0, 0}, {0, 6, 0, 0}, {0, 0, 0, 0}},
+        RleCase{"Rle4RunAlternatesNibbles",
+                4,
+                {3, 0x12, 0, 1},
+                {0x12, 0x10, 0, 0},
+                {0, 0, 0, 0},
+                {0, 0, 0, 0}},
+        // An absolute run of 3 nibbles is two bytes, already a whole 16-bit word.
+        RleCase{"Rle4Absolute",
+                4,
+                {0, 3, 0x34, 0x50, 1, 0x60, 0, 1},
+                {0x34, 0x56, 0, 0},
+                {0, 0, 0, 0},
+                {0, 0, 0, 0}},
+        // Five nibbles are three bytes and one byte of padding.
+        // Its fifth pixel falls outside the 4-pixel row.
+        RleCase{"Rle4AbsolutePadded",
+                4,
+                {0, 5, 0x12, 0x34, 0x50, 0xEE, 0, 0, 1, 0x70, 0, 1},
+                {0x12, 0x34, 0, 0},
+                {0x70, 0, 0, 0},
+                {0, 0, 0, 0}},
+        // Runs past the end of a row are clipped there and never spill into the next row.
+        RleCase{"Rle8RunPastRowEnd",
+                8,
+                {200, 3, 0, 0, 1, 4, 0, 1},
+                {3, 3, 3, 3},
+                {4, 0, 0, 0},
+                {0, 0, 0, 0}},
+        RleCase{"Rle8AbsolutePastRowEnd",
+                8,
+                {0, 2, 9, 9, 0, 6, 1, 2, 3, 4, 5, 6, 0, 1},
+                {0, 0, 0, 0},
+                {0, 0, 0, 0},
+                {0, 0, 0, 0}},
+        RleCase{"Rle4RunPastRowEnd",
+                4,
+                {255, 0xAB, 0, 0, 1, 0xC0, 0, 1},
+                {0xAB, 0xAB, 0, 0},
+                {0xC0, 0, 0, 0},
+                {0, 0, 0, 0}},
+        // Deltas above the top or past the right edge move the position out; writes there are
+        // dropped, and once above the top decoding ends even without an end-of-bitmap.
+        RleCase{"Rle8DeltaPastRight",
+                8,
+                {0, 2, 250, 0, 2, 5, 0, 0, 1, 8, 0, 1},
+                {0, 0, 0, 0},
+                {8, 0, 0, 0},
+                {0, 0, 0, 0}},
+        RleCase{"Rle8DeltaAboveTop",
+                8,
+                {1, 1, 0, 2, 0, 200, 5, 5},
+                {1, 0, 0, 0},
+                {0, 0, 0, 0},
+                {0, 0, 0, 0}},
+        RleCase{"Rle8EndOfLinesAboveTop",
+                8,
+                {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                {1, 0, 0, 0},
+                {0, 0, 0, 0},
+                {0, 0, 0, 0}}),
+    [](const testing::TestParamInfo<RleCase>& info) { return std::string(info.param.name); });
+
+// Data that ends while the position is still inside the image is a damaged file.
+TEST(BmpRleData, EndingBeforeEndOfBitmapInsideTheImageIsAShortStream) {
+  TVynCustomDIB image;
+  EXPECT_THROW(LoadRle(image, 8, {4, 7, 0, 0}), EReadError);
+  EXPECT_EQ(image.GetWidth(), 8);  // unchanged
+}
+
+TEST(BmpRleData, TopDownRunLengthRowsAreTurnedOver) {
+  BmpParts p;
+  p.width = 4;
+  p.height = -2;
+  p.bitCount = 8;
+  p.compression = 1;
+  p.table = {0, 1, 2};
+  p.colorsUsed = 3;
+  p.pixels = {4, 1, 0, 0, 4, 2, 0, 1};
+  TVynCustomDIB image;
+  LoadBytes(image, BuildBmp(p));
+  EXPECT_EQ(Stored(image, 0), (Bytes{2, 2, 2, 2}));
+  EXPECT_EQ(Stored(image, 1), (Bytes{1, 1, 1, 1}));
+}
+
+}  // namespace
