@@ -11,6 +11,7 @@
 
 #include "app/cli_compose.h"
 #include "app/cli_options.h"
+#include "app/replacing_file.h"
 
 const char kBatchHelp[] =
     "Usage: nimbrel-cli batch TABLE.tsv --out-dir DIR [-j N]\n"
@@ -66,8 +67,12 @@ BatchOutcome ComposeRow(const BatchRow& row, const BatchSettings& settings) {
                                ? settings.outlineColour
                                : ParseColour(row.outlineColour, "the outline colour");
     const std::string path = (std::filesystem::path(settings.outDir) / outcome.outputName).string();
-    ComposeCaption(inputs, path,
-                   [&](const AnsiString& text) { outcome.messages.push_back(MessageUtf8(text)); });
+    // One flush of the file system after the batch instead of one per picture: the renames
+    // keep every file whole, and a thousand fsyncs would cost more than the drawing.
+    ComposeCaption(
+        inputs, path,
+        [&](const AnsiString& text) { outcome.messages.push_back(MessageUtf8(text)); },
+        FileSync::kDeferred);
     outcome.ok = true;
   } catch (const std::exception& e) {
     outcome.error = e.what();
@@ -184,6 +189,13 @@ std::vector<BatchOutcome> RunBatchRows(const std::vector<BatchRow>& rows,
   for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(worker);
   if (!rows.empty()) worker();
   pool.clear();  // joins: every outcome is in place before it is handed out
+  if (!rows.empty() && !SyncFileSystem(settings.outDir)) {
+    for (BatchOutcome& outcome : outcomes) {
+      if (!outcome.ok) continue;
+      outcome.ok = false;
+      outcome.error = "written but not flushed to disk";
+    }
+  }
   return outcomes;
 }
 

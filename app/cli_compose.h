@@ -6,6 +6,7 @@
 
 #include "app/cli.h"
 #include "app/cli_string_window.h"
+#include "app/replacing_file.h"
 
 struct CaptionInputs {
   AnsiString title;
@@ -24,7 +25,8 @@ std::vector<AnsiString> ConvertDescription(const std::string& utf8);
 // guard over the description, the draw command, then the save command into outFile. The
 // window's messages go to messages.
 void ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
-                    const TStringCaptionWindow::MessageSink& messages);
+                    const TStringCaptionWindow::MessageSink& messages,
+                    FileSync sync = FileSync::kEach);
 
 extern const char kComposeHelp[];
 int RunCompose(const std::vector<std::string>& args, CliIo& io);

@@ -76,8 +76,8 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-TReplacingFileStream::TReplacingFileStream(const std::string& fileName)
-    : fileName_(fileName), target_(ResolveTarget(fileName)) {
+TReplacingFileStream::TReplacingFileStream(const std::string& fileName, FileSync sync)
+    : fileName_(fileName), target_(ResolveTarget(fileName)), sync_(sync) {
   fd_ = CreateTemporary(target_, tempName_);
   if (fd_ < 0) FileCreateError(fileName_);
 }
@@ -119,7 +119,7 @@ std::int64_t TReplacingFileStream::Seek(std::int64_t offset, TSeekOrigin origin)
 
 void TReplacingFileStream::Commit() {
   if (fd_ < 0) WriteError();
-  if (::fsync(fd_) != 0) {
+  if (sync_ == FileSync::kEach && ::fsync(fd_) != 0) {
     Discard();
     WriteError();
   }
@@ -134,7 +134,7 @@ void TReplacingFileStream::Commit() {
     FileCreateError(fileName_);
   }
   tempName_.clear();
-  SyncFolder(FolderOf(target_));
+  if (sync_ == FileSync::kEach) SyncFolder(FolderOf(target_));
 }
 
 void TReplacingFileStream::Discard() noexcept {
@@ -144,8 +144,16 @@ void TReplacingFileStream::Discard() noexcept {
   tempName_.clear();
 }
 
-void SaveGraphicReplacing(TGraphic& graphic, const std::string& fileName) {
-  TReplacingFileStream stream(fileName);
+void SaveGraphicReplacing(TGraphic& graphic, const std::string& fileName, FileSync sync) {
+  TReplacingFileStream stream(fileName, sync);
   graphic.SaveToStream(stream);
   stream.Commit();
+}
+
+bool SyncFileSystem(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::syncfs(fd) == 0;
+  ::close(fd);
+  return synced;
 }

@@ -5,7 +5,7 @@
 #include "platform/bitmap.h"
 #include "png/ux_png.h"
 
-void Button2Click(CaptionWindow& window) {
+void Button2Click(CaptionWindow& window, FileSync sync) {
   const auto fileName = window.ExecuteSaveDialog();
   if (!fileName) return;
 
@@ -14,5 +14,5 @@ void Button2Click(CaptionWindow& window) {
   image.Assign(&picture);
   image.SetBGColor(kBackgroundGrey);
   image.SetTransColor(kBackgroundGrey);
-  if (!picture.Empty()) SaveGraphicReplacing(image, *fileName);
+  if (!picture.Empty()) SaveGraphicReplacing(image, *fileName, sync);
 }

@@ -3,7 +3,8 @@
 #pragma once
 
 #include "app/caption_window.h"
+#include "app/replacing_file.h"
 
 // Asks the window for a file name and saves the picture there; a cancelled dialog does nothing.
 // Errors propagate to the caller (the window shows them); the existing file is never damaged.
-void Button2Click(CaptionWindow& window);
+void Button2Click(CaptionWindow& window, FileSync sync = FileSync::kEach);
