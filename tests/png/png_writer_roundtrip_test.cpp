@@ -121,3 +121,32 @@ TEST(PngRoundTripSettings, OtherValuesAndLevelsStillDecode) {
 }
 
 }  // namespace
+
+namespace {
+
+// A rectangle starts mid-row: packed pixels are re-aligned, truecolour pixels swapped from
+// the right place.
+TEST(PngRoundTripRect, RectangleHoldsTheImagePixelsAtItsOffset) {
+  for (int bits : {1, 4, 8, 24, 32})
+    for (int interlace : {0, 1}) {
+      auto image = MakeImage(
+          37, 12, bits,
+          [bits](int x, int y) { return Pattern(x, y, bits, std::uint32_t(x * 7919 + y * 31)); },
+          bits == 8 ? DistinctPalette(256) : std::vector<RGBQUAD>{});
+      image->Settings.Interlace = interlace;
+      TMemoryStream stream;
+      image->RectSaveToStream(stream, 3, 2, 29, 9);
+      const Decoded d = DecodeWithLibpng(stream.Bytes());
+      EXPECT_TRUE(d.warnings.empty());
+      ASSERT_EQ(d.width, 29u);
+      for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 29; ++x) {
+          const Bytes got(d.rows[y].begin() + std::ptrdiff_t(x) * d.channels,
+                          d.rows[y].begin() + std::ptrdiff_t(x + 1) * d.channels);
+          ASSERT_EQ(got, StoredPixel(*image->Image(), x + 3, y + 2))
+              << bits << " bits, pixel " << x << "," << y;
+        }
+    }
+}
+
+}  // namespace
