@@ -120,10 +120,9 @@ void TForm1::CreateComponents() {
   for (QLineEdit* edit : {Edit1, Edit2}) {
     auto* validator = new TSjisValidator(edit);
     edit->setValidator(validator);
-    connect(validator, &TSjisValidator::refused, this, &TForm1::ShowRefusedCharacter,
-            Qt::QueuedConnection);
+    connect(validator, &TSjisValidator::refused, this, &TForm1::QueueRefusedCharacter);
   }
-  connect(Memo1, &TMemoEdit::refused, this, &TForm1::ShowRefusedCharacter, Qt::QueuedConnection);
+  connect(Memo1, &TMemoEdit::refused, this, &TForm1::QueueRefusedCharacter);
 }
 
 void TForm1::CreateDialogs() {
@@ -331,6 +330,13 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-void TForm1::ShowRefusedCharacter(uint character) {
-  dialogs_->Message(this, RefusedCharacterMessage(char32_t(character)));
+void TForm1::QueueRefusedCharacter(uint character) {
+  // A validator may be asked more than once about one edit, and a modal box must not open in
+  // the middle of the edit control's own change.
+  if (refusalQueued_) return;
+  refusalQueued_ = true;
+  QTimer::singleShot(0, this, [this, character] {
+    refusalQueued_ = false;
+    dialogs_->Message(this, RefusedCharacterMessage(char32_t(character)));
+  });
 }

@@ -93,7 +93,8 @@ class TForm1 : public QWidget, public CaptionWindow {
   // Runs one handler; an exception that escapes it is shown in the error box.
   template <class F>
   void Guarded(F&& handler);
-  void ShowRefusedCharacter(uint character);
+  // Shows the refusal once the edit that caused it has finished, one box per refused edit.
+  void QueueRefusedCharacter(uint character);
   bool EditHasSelection() const;
 
   std::unique_ptr<TFormDialogs> dialogs_;
@@ -104,4 +105,5 @@ class TForm1 : public QWidget, public CaptionWindow {
   COLORREF fontCaption_;
   COLORREF borderColor_ = clBlack;
   COLORREF borderCaption_ = clWhite;
+  bool refusalQueued_ = false;
 };

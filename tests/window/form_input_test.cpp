@@ -76,13 +76,14 @@ TEST(FormInput, CharactersWithoutShiftJisAreRefusedInTheEdits) {
   DeliverQueued();
   EXPECT_EQ(w.form->Edit1->text(), "星");
   EXPECT_EQ(w.Shown(), before);
-  ASSERT_FALSE(w.dialogs->messages.isEmpty());
+  ASSERT_EQ(w.dialogs->messages.size(), 1);
   EXPECT_TRUE(w.dialogs->messages.last().contains("U+1F600"))
       << w.dialogs->messages.last().toStdString();
 
   Type(w.form->Edit2, QString::fromUtf8("é"), Qt::Key_unknown);
   DeliverQueued();
   EXPECT_EQ(w.form->Edit2->text(), "");
+  ASSERT_EQ(w.dialogs->messages.size(), 2);
   EXPECT_TRUE(w.dialogs->messages.last().contains("U+00E9"));
 }
 
