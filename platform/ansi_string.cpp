@@ -27,9 +27,10 @@ class Converter {
   Converter& operator=(const Converter&) = delete;
 
   // Converts input; on an unconvertible or malformed sequence calls onBad with the offset of
-  // the offending input bytes and how many to skip, and stops when it returns false.
+  // the offending input bytes, which returns how many to skip (0 stops) or throws.
   template <typename OnBad>
   std::string Run(std::string_view input, OnBad onBad) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // a throw may have left a state behind
     std::string out;
     char* in = const_cast<char*>(input.data());
     std::size_t inLeft = input.size();
@@ -57,6 +58,28 @@ class Converter {
  private:
   iconv_t cd_;
 };
+
+// Opening a converter costs more than most conversions, and composing converts every line
+// several times; each thread keeps its own, since an iconv descriptor is not shareable.
+Converter& Utf8ToCp932() {
+  thread_local Converter converter(kCodePage, "UTF-8");
+  return converter;
+}
+
+Converter& Cp932ToUtf8() {
+  thread_local Converter converter("UTF-8", kCodePage);
+  return converter;
+}
+
+Converter& Utf16ToUtf8() {
+  thread_local Converter converter("UTF-8", "UTF-16LE");
+  return converter;
+}
+
+Converter& Utf8ToUtf16() {
+  thread_local Converter converter("UTF-16LE", "UTF-8");
+  return converter;
+}
 
 // Length of the UTF-8 sequence that starts with byte b (1 for a stray byte).
 std::size_t Utf8SequenceLength(unsigned char b) {
@@ -87,7 +110,7 @@ std::string HexByte(unsigned char b) {
 }  // namespace
 
 AnsiString AnsiString::FromUtf8(std::string_view utf8) {
-  Converter converter(kCodePage, "UTF-8");
+  Converter& converter = Utf8ToCp932();
   return AnsiString(converter.Run(utf8, [&](std::size_t offset, std::string&) -> std::size_t {
     throw EConvertError(
         AnsiString::FromUtf8Lossy("文字 " + Describe(utf8, offset) + " は Shift_JIS で表せません"));
@@ -95,7 +118,7 @@ AnsiString AnsiString::FromUtf8(std::string_view utf8) {
 }
 
 AnsiString AnsiString::FromUtf8Lossy(std::string_view utf8) {
-  Converter converter(kCodePage, "UTF-8");
+  Converter& converter = Utf8ToCp932();
   return AnsiString(converter.Run(utf8, [&](std::size_t offset, std::string& out) {
     out += '?';
     return Utf8SequenceLength(utf8[offset]);
@@ -103,7 +126,7 @@ AnsiString AnsiString::FromUtf8Lossy(std::string_view utf8) {
 }
 
 AnsiString AnsiString::FromUtf16(std::u16string_view utf16) {
-  Converter converter("UTF-8", "UTF-16LE");
+  Converter& converter = Utf16ToUtf8();
   const std::string_view raw(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
   const std::string utf8 = converter.Run(raw, [](std::size_t, std::string&) -> std::size_t {
     throw EConvertError(AnsiString("invalid UTF-16 text"));
@@ -112,7 +135,7 @@ AnsiString AnsiString::FromUtf16(std::u16string_view utf16) {
 }
 
 std::string AnsiString::ToUtf8() const {
-  Converter converter("UTF-8", kCodePage);
+  Converter& converter = Cp932ToUtf8();
   return converter.Run(bytes_, [&](std::size_t offset, std::string&) -> std::size_t {
     throw EConvertError(AnsiString("invalid Shift_JIS byte " +
                                    HexByte(static_cast<unsigned char>(bytes_[offset]))));
@@ -121,7 +144,7 @@ std::string AnsiString::ToUtf8() const {
 
 std::u16string AnsiString::ToUtf16() const {
   const std::string utf8 = ToUtf8();
-  Converter converter("UTF-16LE", "UTF-8");
+  Converter& converter = Utf8ToUtf16();
   const std::string raw = converter.Run(utf8, [](std::size_t, std::string&) -> std::size_t {
     throw EConvertError(AnsiString("invalid UTF-8 text"));
   });
