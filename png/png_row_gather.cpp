@@ -64,6 +64,18 @@ __attribute__((target("ssse3"))) std::int64_t SwapRunSsse3(const Byte* in, std::
   }
   return k;
 }
+
+// Four pixels of blue, green, red, alpha per step.
+__attribute__((target("ssse3"))) std::int64_t SwapAlphaRunSsse3(const Byte* in, std::int64_t count,
+                                                                Byte* out) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+  std::int64_t k = 0;
+  for (; k + 4 <= count; k += 4, in += 16, out += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(v, order));
+  }
+  return k;
+}
 #endif
 
 // Blue, green, red to red, green, blue. All pixels but the last go as whole 32-bit words: the
@@ -94,6 +106,14 @@ void GatherRGBA(const Byte* row, std::int64_t first, int step, std::int64_t coun
                 Byte* __restrict out) {
   const Byte* in = row + first * 4;
   const std::int64_t stride = std::int64_t(step) * 4;
+#if defined(__x86_64__) || defined(__i386__)
+  if (step == 1 && HasByteShuffle()) {
+    const std::int64_t done = SwapAlphaRunSsse3(in, count, out);
+    in += done * 4;
+    out += done * 4;
+    count -= done;
+  }
+#endif
   for (std::int64_t k = 0; k < count; ++k, in += stride, out += 4) {
     const std::uint32_t v = Load32(in);
     Store32(out, (v & 0xFF00FF00u) | (v & 0xFFu) << 16 | (v >> 16 & 0xFFu));
