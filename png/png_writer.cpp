@@ -275,7 +275,7 @@ void WriteImageBody(PngWriteState& s, const PngWriteSource& source, int left, in
   s.BitsPerPixel = desc.BitCount;
   s.AlphaFlag = source.AlphaFlag;
 
-  // The first pass (or the only one) has the longest rows.
+  // Sized for a full-width row, which holds the row of every pass.
   const std::size_t maxData = RowDataLength(width, s.BitsPerPixel);
   s.RowLength = maxData + 1;
   s.PriorRow.assign(s.RowLength, 0);
