@@ -10,7 +10,7 @@
 #include "platform/halftone_palette.h"
 #include "png/adam7.h"
 #include "png/png_chunk_handlers.h"
-#include "png/png_filters.h"
+#include "png/png_unfilter.h"
 #include "png/ux_png.h"
 
 namespace {
@@ -122,10 +122,12 @@ void InflateRow(PngReadState& s, std::uint8_t* row, std::size_t length) {
 void ReadPassRow(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uint32_t pixels,
                  const Adam7Pass& pass, std::uint8_t* destination) {
   InflateRow(s, m.current, rawLength);
-  const std::uint8_t filter = m.current[0];
-  if (filter >= kPngFilterTypeCount) ReaderFail("PNG LoadStream: not support Filter");
-  UnfilterRow(PngFilterType(filter), m.current + 1, m.previous + 1, rawLength - 1, m.filterBpp);
-  const BYTE* pixelsOut = s.Format.ConvertRow(m.current + 1, m.converted, pixels);
+  if (!UnfilterRawRow(m.current[0], m.current + 1, m.previous + 1, rawLength - 1, m.filterBpp))
+    ReaderFail("PNG LoadStream: not support Filter");
+  // A full-width row converts straight into the store; a pass row goes through the
+  // converted-row buffer and is then spread over its columns.
+  BYTE* out = s.Interlace == 1 ? m.converted : destination;
+  const BYTE* pixelsOut = s.Format.ConvertRow(m.current + 1, out, pixels);
   s.Format.PlaceRow(pixelsOut, destination, std::uint32_t(pass.firstColumn),
                     std::uint32_t(pass.columnStep), pixels, std::size_t(s.Desc.LineSize));
   std::swap(m.current, m.previous);

@@ -62,7 +62,7 @@ const BYTE* ConvertRGBA(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
 
 void PlaceWholeRow(const BYTE* src, BYTE* dst, std::uint32_t, std::uint32_t, std::uint32_t,
                    std::size_t lineSize) {
-  std::memcpy(dst, src, lineSize);
+  if (src != dst) std::memcpy(dst, src, lineSize);  // converted rows are already in place
 }
 
 void Place1(const BYTE* src, BYTE* dst, std::uint32_t first, std::uint32_t step,

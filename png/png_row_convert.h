@@ -14,7 +14,8 @@
 using ConvertRowFn = const BYTE* (*)(const BYTE* raw, BYTE* out, std::uint32_t pixels);
 
 // Writes the converted pixels of one pass row into a store row. Pixel i goes to column
-// first + i × step; a full-width row (first 0, step 1) may be copied as lineSize bytes.
+// first + i × step; a full-width row (first 0, step 1) is copied as lineSize bytes, unless
+// it was converted in place (src == dst).
 using PlaceRowFn = void (*)(const BYTE* src, BYTE* dst, std::uint32_t first, std::uint32_t step,
                             std::uint32_t pixels, std::size_t lineSize);
 

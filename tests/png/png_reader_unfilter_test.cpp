@@ -1,0 +1,42 @@
+// The reader's fast unfiltering agrees with the plain byte-wise definition for every
+// filter type and pixel size, over rows of odd lengths.
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+#include "png/png_filters.h"
+#include "png/png_unfilter.h"
+
+namespace {
+
+class Unfilter : public testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(Unfilter, MatchesTheDefinition) {
+  const auto [type, bpp] = GetParam();
+  std::uint32_t seed = 99;
+  auto next = [&seed] { return std::uint8_t((seed = seed * 1664525u + 1013904223u) >> 24); };
+  for (std::size_t pixels : {1u, 2u, 5u, 33u}) {
+    const std::size_t n = pixels * std::size_t(bpp);
+    std::vector<std::uint8_t> prior(n + 8), row(n + 8);
+    for (auto& b : prior) b = next();
+    for (auto& b : row) b = next();
+    std::vector<std::uint8_t> expected = row;
+    UnfilterRow(PngFilterType(type), expected.data(), prior.data(), n, std::size_t(bpp));
+    ASSERT_TRUE(UnfilterRawRow(std::uint8_t(type), row.data(), prior.data(), n, std::size_t(bpp)));
+    ASSERT_EQ(std::vector(row.begin(), row.begin() + long(n)),
+              std::vector(expected.begin(), expected.begin() + long(n)))
+        << "pixels " << pixels;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(TypesAndPixelSizes, Unfilter,
+                         testing::Combine(testing::Range(0, 5), testing::Range(1, 9)));
+
+TEST(UnfilterType, AboveFourIsRefused) {
+  std::uint8_t row[8] = {}, prior[8] = {};
+  EXPECT_FALSE(UnfilterRawRow(5, row, prior, 1, 1));
+  EXPECT_FALSE(UnfilterRawRow(255, row, prior, 1, 1));
+}
+
+}  // namespace
