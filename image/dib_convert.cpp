@@ -6,6 +6,7 @@
 #include "image/color_tables.h"
 #include "image/dib_error.h"
 #include "image/internal_dib.h"
+#include "platform/palette_match.h"
 
 namespace {
 
@@ -20,31 +21,6 @@ bool IsIndexed(int bits) {
 // A colour counts as white for a 1-bit target when its weighted brightness reaches half.
 bool WhiteFlag(BYTE red, BYTE green, BYTE blue) {
   return red * 77 + green * 150 + blue * 29 >= 32640;
-}
-
-unsigned ReadIndex(const BYTE* row, int bits, int x) {
-  switch (bits) {
-    case 1:
-      return (row[x >> 3] >> (7 - (x & 7))) & 1u;
-    case 4:
-      return (x & 1) ? row[x >> 1] & 0x0Fu : row[x >> 1] >> 4;
-    default:
-      return row[x];
-  }
-}
-
-// Target rows start zeroed, so setting bits is enough.
-void WriteIndex(BYTE* row, int bits, int x, unsigned value) {
-  switch (bits) {
-    case 1:
-      if (value != 0) row[x >> 3] |= BYTE(0x80u >> (x & 7));
-      break;
-    case 4:
-      row[x >> 1] |= (x & 1) ? BYTE(value & 0x0Fu) : BYTE((value & 0x0Fu) << 4);
-      break;
-    default:
-      row[x] = BYTE(value);
-  }
 }
 
 void WriteColor(BYTE* row, int bits, int x, RGBQUAD c, BYTE alpha) {
@@ -105,9 +81,9 @@ void ConvertFromIndexed(const TVynDIBDesc& s, TVynDIBDesc& d, const BYTE* alphaT
     const BYTE* src = PictureRow(s, y);
     BYTE* dst = PictureRow(d, y);
     for (int x = 0; x < s.Width; ++x) {
-      const unsigned raw = ReadIndex(src, from, x);
+      const unsigned raw = ReadPackedIndex(src, from, x);
       if (IsIndexed(to)) {
-        WriteIndex(dst, to, x, indexMap[raw]);
+        WritePackedIndex(dst, to, x, indexMap[raw]);
       } else {
         WriteColor(dst, to, x, s.Palette[raw], alphaTable[raw]);
       }
@@ -123,7 +99,7 @@ void ConvertFromColor(const TVynDIBDesc& s, TVynDIBDesc& d) {
     for (int x = 0; x < s.Width; ++x) {
       const RGBQUAD c = ReadColor(src, from, x);
       if (IsIndexed(to)) {
-        WriteIndex(dst, to, x, TargetIndex(to, c));
+        WritePackedIndex(dst, to, x, TargetIndex(to, c));
       } else {
         WriteColor(dst, to, x, c, 255);
       }

@@ -6,6 +6,7 @@
 #include "image/dib_error.h"
 #include "image/dib_routines.h"
 #include "platform/exception.h"
+#include "platform/palette_match.h"
 
 namespace {
 
@@ -101,24 +102,8 @@ void CopyDescColorTables(const TVynDIBDesc& from, TVynDIBDesc& to) {
 }
 
 int NearestPaletteIndex(const RGBQUAD* palette, int count, COLORREF color) {
-  if (count <= 0 || palette == nullptr) return -1;
-  count = std::min(count, kMaxPaletteEntries);
-  const int red = GetRValue(color);
-  const int green = GetGValue(color);
-  const int blue = GetBValue(color);
-  int best = 0x1000000;
-  int kept = 0;
-  for (int i = 0; i < count; ++i) {
-    const RGBQUAD& e = palette[i];
-    const int distance =
-        std::abs(e.rgbBlue - blue) + std::abs(e.rgbRed - red) + std::abs(e.rgbGreen - green);
-    if (distance == 0) return i;
-    if (distance < best) {
-      best = distance;
-      kept = i;
-    }
-  }
-  return kept;
+  return NearestColorIndex(palette, std::min(count, kMaxPaletteEntries), GetRValue(color),
+                           GetGValue(color), GetBValue(color));
 }
 
 // ---- lifecycle ----------------------------------------------------------------------------

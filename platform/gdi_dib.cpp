@@ -9,6 +9,7 @@
 
 #include "platform/gdi.h"
 #include "platform/halftone_palette.h"
+#include "platform/palette_match.h"
 
 namespace {
 
@@ -102,44 +103,7 @@ std::int64_t Clamp(std::int64_t v, std::int64_t low, std::int64_t high) {
 }
 
 int Nearest(const RGBQUAD* table, int count, RGBQUAD c) {
-  int best = 0, bestDistance = 0x1000000;
-  for (int i = 0; i < count; ++i) {
-    const int d = std::abs(table[i].rgbBlue - c.rgbBlue) + std::abs(table[i].rgbRed - c.rgbRed) +
-                  std::abs(table[i].rgbGreen - c.rgbGreen);
-    if (d == 0) return i;
-    if (d < bestDistance) {
-      bestDistance = d;
-      best = i;
-    }
-  }
-  return best;
-}
-
-unsigned ReadIndex(const BYTE* row, int bits, int x) {
-  switch (bits) {
-    case 1:
-      return (row[x >> 3] >> (7 - (x & 7))) & 1u;
-    case 4:
-      return (x & 1) ? row[x >> 1] & 0x0Fu : row[x >> 1] >> 4;
-    default:
-      return row[x];
-  }
-}
-
-void WriteIndex(BYTE* row, int bits, int x, unsigned value) {
-  switch (bits) {
-    case 1: {
-      const BYTE mask = BYTE(0x80u >> (x & 7));
-      row[x >> 3] = value ? BYTE(row[x >> 3] | mask) : BYTE(row[x >> 3] & ~mask);
-      break;
-    }
-    case 4:
-      row[x >> 1] = (x & 1) ? BYTE((row[x >> 1] & 0xF0) | (value & 0x0F))
-                            : BYTE((row[x >> 1] & 0x0F) | ((value & 0x0F) << 4));
-      break;
-    default:
-      row[x] = BYTE(value);
-  }
+  return std::max(0, NearestColorIndex(table, count, c.rgbRed, c.rgbGreen, c.rgbBlue));
 }
 
 BYTE Expand5(unsigned v) {
@@ -166,7 +130,7 @@ RGBQUAD ReadColor(const PixelView& v, const BYTE* row, int x) {
       return RGBQUAD{p[0], p[1], p[2], p[3]};
     }
     default:
-      return v.table[ReadIndex(row, v.bitCount, x)];
+      return v.table[ReadPackedIndex(row, v.bitCount, x)];
   }
 }
 
@@ -214,11 +178,12 @@ class PixelMover {
       if (from_.bitCount != 32) c.rgbReserved = 0;
       WriteColor(to_, toRow, toX, c);
     } else if (sameIndices_) {
-      WriteIndex(toRow, to_.bitCount, toX, ReadIndex(fromRow, from_.bitCount, fromX));
+      WritePackedIndex(toRow, to_.bitCount, toX, ReadPackedIndex(fromRow, from_.bitCount, fromX));
     } else if (from_.bitCount <= 8) {
-      WriteIndex(toRow, to_.bitCount, toX, indexMap_[ReadIndex(fromRow, from_.bitCount, fromX)]);
+      WritePackedIndex(toRow, to_.bitCount, toX,
+                       indexMap_[ReadPackedIndex(fromRow, from_.bitCount, fromX)]);
     } else {
-      WriteIndex(toRow, to_.bitCount, toX, CachedMatch(ReadColor(from_, fromRow, fromX)));
+      WritePackedIndex(toRow, to_.bitCount, toX, CachedMatch(ReadColor(from_, fromRow, fromX)));
     }
   }
 

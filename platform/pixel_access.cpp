@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/halftone_palette.h"
+#include "platform/palette_match.h"
 
 PixelAccess::PixelAccess(GdiBitmap& bitmap) : bitmap_(bitmap) {
   // Copies, since the packed header's fields cannot bind to references.
@@ -41,15 +42,8 @@ std::uint32_t PixelAccess::Encode(COLORREF color) const {
     case 1:
     case 4:
     case 8: {
-      const RGBQUAD* colors = Colors();
-      int best = 0, bestDistance = 1 << 30;
-      for (int i = 0, n = ColorCount(); i < n; ++i) {
-        const int d = std::abs(colors[i].rgbRed - r) + std::abs(colors[i].rgbGreen - g) +
-                      std::abs(colors[i].rgbBlue - b);
-        if (d < bestDistance) best = i, bestDistance = d;
-        if (d == 0) break;  // exact: no later entry can win, not even on a tie
-      }
-      return std::uint32_t(best);
+      return std::uint32_t(
+          std::max(0, NearestColorIndex(Colors(), ColorCount(), BYTE(r), BYTE(g), BYTE(b))));
     }
     case 16:
       return rgb565_ ? std::uint32_t((r >> 3) << 11 | (g >> 2) << 5 | b >> 3)
