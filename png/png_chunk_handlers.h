@@ -18,6 +18,9 @@ class InflateStream {
 
   z_stream& Z() { return z_; }
   void Reset() { inflateReset(&z_); }
+  // Whether inflate computes and checks the stream's Adler-32 checksum. The image data stops
+  // at its last row, before the checksum, so computing it there is wasted work.
+  void SetChecksum(bool on) { inflateValidate(&z_, on ? 1 : 0); }
 
  private:
   z_stream z_{};

@@ -294,6 +294,7 @@ void HandleIDAT(PngReadState& s) {
   AllocateStore(s);
   RowMachine machine;
   AllocateRows(s, machine);
+  s.Inflater->SetChecksum(false);
 
   if (s.Interlace == 1) {
     for (const Adam7Pass& pass : kAdam7Passes) ReadPass(s, machine, pass);
@@ -303,6 +304,7 @@ void HandleIDAT(PngReadState& s) {
   // The picture is complete; the rest of this chunk (the stream's tail) is not needed.
   SkipChunkRest(s);
   s.Inflater->Reset();
+  s.Inflater->SetChecksum(true);  // zTXt text is inflated whole, checksum included
   s.DoneIDAT = true;
   s.InTrailingIDAT = true;
 }

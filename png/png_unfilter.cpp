@@ -49,6 +49,8 @@ inline __m128i Load4(const Byte* p) {
   return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), _mm_setzero_si128());
 }
 
+// Stores the pixel in lanes 0 .. Bpp − 1. (A 4-byte store for 3-byte pixels would overlap
+// the next pixel's load and defeat store forwarding.)
 template <std::size_t Bpp>
 inline void Store(Byte* p, __m128i lanes) {
   const int v = _mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes));

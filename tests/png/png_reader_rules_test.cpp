@@ -62,6 +62,14 @@ Bytes InterruptedImageData() {
       .End();
 }
 
+// A zTXt chunk whose zlib checksum is wrong, after the image data: the checksum is checked
+// for text even though the image data skips it.
+Bytes ZTXtWithBadChecksumAfterImageData() {
+  Bytes ztxt = Cat({'k', 0, 0}, Deflate({'h', 'e', 'l', 'l', 'o'}));
+  ztxt.back() ^= 1;
+  return GreyHead().IDAT(kGreyPixel).Chunk("zTXt", ztxt).End();
+}
+
 struct RuleCase {
   const char* name;
   Bytes file;
@@ -155,6 +163,8 @@ std::vector<RuleCase> Cases() {
       {"ZTXtMethod1", GreyHead().Chunk("zTXt", Cat({'k', 0, 1}, Deflate({'v'}))).End(),
        "PNG LoadStream: not support Compression"},
       {"ZTXtBadData", GreyHead().Chunk("zTXt", {'k', 0, 0, 0xFF, 0xFF}).End(),
+       "PNG LoadStream: error ZLIB"},
+      {"ZTXtBadChecksumAfterIDAT", ZTXtWithBadChecksumAfterImageData(),
        "PNG LoadStream: error ZLIB"},
       {"IENDWithData", GreyHead().IDAT(kGreyPixel).Chunk("IEND", {0}).End(),
        "PNG LoadStream: error IEND size"},
