@@ -185,8 +185,11 @@ void AllocateStore(PngReadState& s) {
   s.Desc.TransValue = s.TransValue;
   s.Desc.BGValue = s.BGValue;
   s.Desc.AlphaCount = s.AlphaCount;
-  s.Desc.KeyFlags =
-      s.HasAlpha ? ((fresh.KeyFlags & 0xF0) | (s.ReaderKeyFlags & 0x0F)) : s.ReaderKeyFlags;
+  // A 32-bit store sets its own alpha mode (an alpha byte per pixel); the colour keys are
+  // the reader's.
+  constexpr DWORD kKeyModes = kTransModeMask | kBGModeMask;
+  s.Desc.KeyFlags = s.HasAlpha ? (fresh.KeyFlags & kAlphaModeMask) | (s.ReaderKeyFlags & kKeyModes)
+                               : s.ReaderKeyFlags;
   // The store may hold fewer entries than PLTE gave (a 1-bit image keeps 2): a background
   // index must name one of the entries it keeps.
   if (BGMode(s.Desc) == kKeyModeIndex && s.BGValue >= DWORD(s.Desc.PaletteCount))
