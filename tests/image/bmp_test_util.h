@@ -64,7 +64,8 @@ inline Bytes BuildPackedDib(const BmpParts& p) {
     PutU32(b, p.colorsUsed);
     PutU32(b, 0);
     for (std::uint32_t m : p.headerMasks) PutU32(b, m);
-    while (b.size() < p.headerSize) b.push_back(0);
+    // An absurd header size is stated, not padded out.
+    while (b.size() < p.headerSize && b.size() < 1024) b.push_back(0);
   }
   for (std::uint32_t m : p.masks) PutU32(b, m);
   for (std::uint32_t c : p.table) {
