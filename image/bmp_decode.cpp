@@ -151,8 +151,7 @@ void ReadMasks(BmpSource& source, const BmpMessages& messages, BmpInfo& info,
 void ReadColorTable(BmpSource& source, const BmpMessages& messages, BmpInfo& info,
                     std::optional<std::uint64_t> pixelOffset) {
   const std::uint32_t entrySize = info.core ? 3 : 4;
-  if (info.colors == 0 && (info.core || info.bitCount <= 8))
-    info.colors = info.bitCount <= 8 ? 1u << info.bitCount : 0;
+  if (info.colors == 0 && info.bitCount <= 8) info.colors = 1u << info.bitCount;
   if (info.colors > kBmpMaxColorTableEntries) RaiseDIBError(messages.method, "Invalid Color Table");
   // A core-header file may hold fewer than 2^bits entries; its pixel offset then says where
   // the table ends. Reading all 2^bits entries would swallow the first pixels.
@@ -262,12 +261,13 @@ bool AnyAlphaByte(const TVynDIBDesc& desc) {
   return false;
 }
 
-// Whether the fourth byte of a 32-bit image read as it is holds alpha. A header with an alpha
-// mask says so itself; otherwise a fourth byte that is 0 throughout is padding, not a picture
+// Whether the fourth byte of a 32-bit image read as it is holds alpha. Bit fields say so
+// themselves: without an alpha mask of 0xFF000000 the byte is unused. Plain data has carried
+// alpha there by convention, but a fourth byte that is 0 throughout is padding, not a picture
 // that is transparent everywhere.
 bool HasPixelAlpha(const BmpInfo& info, const TVynDIBDesc& desc) {
-  if (IsBitFields(info.compression) && info.alphaMaskStated)
-    return info.masks[3] == kPlainAlphaMask;
+  if (IsBitFields(info.compression))
+    return info.alphaMaskStated && info.masks[3] == kPlainAlphaMask;
   return AnyAlphaByte(desc);
 }
 

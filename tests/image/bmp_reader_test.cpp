@@ -297,6 +297,14 @@ TEST(BmpReader, StatedAlphaMaskDecidesAboutAlpha) {
   p.pixels = {1, 2, 3, 0x40};
   LoadBytes(image, BuildBmp(p));
   EXPECT_EQ(image.Image()->GetAlphaMode(), kAlphaModeNone);
+  // A 40-byte header cannot state an alpha mask: the fourth byte of bit fields is unused.
+  p.headerSize = 40;
+  p.headerMasks.clear();
+  p.masks = {0x00FF0000, 0x0000FF00, 0x000000FF};
+  LoadBytes(image, BuildBmp(p));
+  EXPECT_EQ(image.Image()->BitCount(), 32);
+  EXPECT_EQ(image.Image()->GetAlphaMode(), kAlphaModeNone);
+  EXPECT_EQ(image.Image()->GetPixelColor(0, 0), RGB(3, 2, 1));
 }
 
 TEST(BmpReader, TwoBitPixelsBecomeFourBit) {
