@@ -156,6 +156,10 @@ struct ColourCase {
   COLORREF caption;
 };
 
+void PrintTo(const ColourCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class FormColour : public testing::TestWithParam<ColourCase> {};
 
 TEST_P(FormColour, AConfirmedColourSetsThePanelItsCaptionAndRedraws) {

@@ -3,6 +3,8 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <ostream>
+#include <string>
 
 #include "app/window/sjis_input.h"
 #include "window_test_util.h"
@@ -89,6 +91,10 @@ struct FullStopCase {
   const char* shown;
 };
 
+void PrintTo(const FullStopCase& c, std::ostream* os) {
+  *os << '"' << c.message << '"';
+}
+
 class ErrorBoxFullStop : public testing::TestWithParam<FullStopCase> {};
 
 TEST_P(ErrorBoxFullStop, AppendedWhenTheLastCharacterSortsAfterIt) {
@@ -102,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FullStopCase{"done.", "done."}, FullStopCase{"what!", "what!"},
                     FullStopCase{"a-", "a-"}, FullStopCase{"a/", "a/."},
                     FullStopCase{"ファイル x を作成できません", "ファイル x を作成できません."},
-                    FullStopCase{"", ""}));
+                    FullStopCase{"", ""}),
+    [](const auto& info) { return "Message" + std::to_string(info.index); });
 
 TEST(RefusedCharacters, FoundAndNamedByCodePoint) {
   EXPECT_EQ(FirstUnencodable(QString::fromUtf8("星の島①~\\")), std::nullopt);
