@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -45,6 +46,10 @@ RegionTable& MappedViews() {
 }
 
 // An unnamed shared-memory object: the Linux form of a page-file-backed mapping.
+constexpr std::size_t kPageSize = 4096;
+// Table blocks are small; anything near this size is a caller's mistake, not a table.
+constexpr std::size_t kMaxVirtualBytes = std::size_t(1) << 30;
+
 struct FileMapping : KernelObject {
   int fd = -1;
   std::size_t size = 0;
@@ -68,21 +73,26 @@ T* As(HANDLE handle) {
 }  // namespace
 
 void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect) {
-  if (address != nullptr || size == 0 || (allocationType & MEM_COMMIT) == 0 ||
-      protect != PAGE_READWRITE) {
+  if (address != nullptr || size == 0 || size > kMaxVirtualBytes ||
+      (allocationType & MEM_COMMIT) == 0 || protect != PAGE_READWRITE) {
     return nullptr;
   }
-  void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (memory == MAP_FAILED) return nullptr;
-  VirtualRegions().Add(memory, size);
+  // Whole zeroed pages, as the kernel would hand them out. They come from the heap rather than
+  // from mmap: every image store takes one such block, and a system call pair per store was a
+  // large part of loading a small file.
+  const std::size_t bytes = (size + kPageSize - 1) / kPageSize * kPageSize;
+  void* memory = std::aligned_alloc(kPageSize, bytes);
+  if (memory == nullptr) return nullptr;
+  std::memset(memory, 0, bytes);
+  VirtualRegions().Add(memory, bytes);
   return memory;
 }
 
 BOOL VirtualFree(void* address, std::size_t, DWORD freeType) {
   if (freeType != MEM_RELEASE) return FALSE;
-  const std::size_t size = VirtualRegions().Take(address);
-  if (size == 0) return FALSE;
-  return ::munmap(address, size) == 0;
+  if (VirtualRegions().Take(address) == 0) return FALSE;
+  std::free(address);
+  return TRUE;
 }
 
 HANDLE CreateFileMappingA(HANDLE file, const void*, DWORD protect, DWORD sizeHigh, DWORD sizeLow,
