@@ -17,6 +17,8 @@ namespace {
 
 // Compressed input is read in blocks of this size.
 constexpr std::size_t kInBufSize = 32768;
+// Inflated image data is produced in blocks of up to this size.
+constexpr std::size_t kStageSize = 32768;
 // A PNG stream may sit behind a leading block of exactly this many bytes.
 constexpr std::int64_t kLeadingBlockSize = 256;
 constexpr std::size_t kChunkCRCSize = 4;
@@ -74,10 +76,21 @@ void RunHandler(PngReadState& state, std::uint32_t type) {
 
 // --- The image data ----------------------------------------------------------------------
 
+// Inflated image data waiting to be handed out as rows. zlib inflates much faster into a
+// roomy buffer than row by row (its fast loop needs space for a whole match), so it is
+// filled in large blocks, but never beyond the image's own data: inflating past the last
+// row could read into the chunks that follow the image data.
+struct Staging {
+  std::vector<std::uint8_t> bytes;
+  std::size_t pos = 0, end = 0;  // bytes [pos, end) are inflated and not yet handed out
+  std::uint64_t remaining = 0;   // raw image bytes not yet inflated
+};
+
 // Everything one image-data read needs besides the state.
 struct RowMachine {
+  Staging stage;
   std::vector<std::uint8_t> buffers[3];
-  std::uint8_t* current = nullptr;   // raw row being inflated: filter byte, then data
+  std::uint8_t* current = nullptr;   // raw row being unfiltered: filter byte, then data
   std::uint8_t* previous = nullptr;  // the pass's previous raw row (zeros at pass start)
   std::uint8_t* converted = nullptr;
   std::size_t filterBpp = 1;
@@ -99,13 +112,16 @@ void RefillImageData(PngReadState& s) {
   z.avail_in = n;
 }
 
-void InflateRow(PngReadState& s, std::uint8_t* row, std::size_t length) {
+// Inflates the next block of image data into the empty staging buffer.
+void FillStage(PngReadState& s, Staging& stage) {
   // Once the compressed data is complete nothing more will come, however many rows the
   // picture still lacks.
-  if (s.ImageDataEnded) ReaderFail("PNG LoadStream: image data too short");
+  if (s.ImageDataEnded || stage.remaining == 0) ReaderFail("PNG LoadStream: image data too short");
+  const std::size_t want =
+      std::size_t(std::min<std::uint64_t>(stage.bytes.size(), stage.remaining));
   z_stream& z = s.Inflater->Z();
-  z.next_out = row;
-  z.avail_out = uInt(length);
+  z.next_out = stage.bytes.data();
+  z.avail_out = uInt(want);
   while (z.avail_out > 0) {
     if (z.avail_in == 0) RefillImageData(s);
     const int result = inflate(&z, Z_NO_FLUSH);
@@ -117,11 +133,26 @@ void InflateRow(PngReadState& s, std::uint8_t* row, std::size_t length) {
     // A preset dictionary is never used in PNG; asking for one is as fatal as bad data.
     if (result != Z_OK) ReaderFail("PNG LoadStream: zlib error");
   }
+  stage.pos = 0;
+  stage.end = want;
+  stage.remaining -= want;
+}
+
+// Copies the next `length` bytes of image data into `row`.
+void InflateRow(PngReadState& s, Staging& stage, std::uint8_t* row, std::size_t length) {
+  while (length > 0) {
+    if (stage.pos == stage.end) FillStage(s, stage);
+    const std::size_t n = std::min(length, stage.end - stage.pos);
+    std::memcpy(row, stage.bytes.data() + stage.pos, n);
+    stage.pos += n;
+    row += n;
+    length -= n;
+  }
 }
 
 void ReadPassRow(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uint32_t pixels,
                  const Adam7Pass& pass, std::uint8_t* destination) {
-  InflateRow(s, m.current, rawLength);
+  InflateRow(s, m.stage, m.current, rawLength);
   if (!UnfilterRawRow(m.current[0], m.current + 1, m.previous + 1, rawLength - 1, m.filterBpp))
     ReaderFail("PNG LoadStream: not support Filter");
   // A full-width row converts straight into the store; a pass row goes through the
@@ -196,6 +227,19 @@ void AllocateStore(PngReadState& s) {
     ReaderFail("PNG LoadStream: error BGColorIndex");
 }
 
+// The raw bytes of all rows of all passes, filter bytes included.
+std::uint64_t ImageDataBytes(const PngReadState& s) {
+  std::uint64_t total = 0;
+  for (int pass = 0; pass < (s.Interlace == 1 ? 7 : 1); ++pass) {
+    const Adam7Pass p = s.Interlace == 1 ? kAdam7Passes[std::size_t(pass)] : Adam7Pass{0, 1, 0, 1};
+    const std::int64_t pixels = Adam7Span(s.Width, p.firstColumn, p.columnStep);
+    const std::int64_t rows = Adam7Span(s.Height, p.firstRow, p.rowStep);
+    if (pixels == 0) continue;
+    total += std::uint64_t(rows) * (std::uint64_t((pixels * s.Format.PixelBits + 7) / 8) + 1);
+  }
+  return total;
+}
+
 void AllocateRows(PngReadState& s, RowMachine& m) {
   const std::uint32_t widest = std::max(s.Format.PixelBits, s.Format.StoreBits);
   const std::size_t rowBytes = std::size_t((std::int64_t(s.Width) * widest + 7) / 8);
@@ -206,6 +250,8 @@ void AllocateRows(PngReadState& s, RowMachine& m) {
   m.previous = m.buffers[1].data();
   m.converted = m.buffers[2].data();
   m.filterBpp = std::max<std::size_t>(1, (s.Format.PixelBits + 7) / 8);
+  m.stage.remaining = ImageDataBytes(s);
+  m.stage.bytes.resize(std::size_t(std::min<std::uint64_t>(kStageSize, m.stage.remaining)));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "png/png_row_gather.h"
+
 namespace {
 
 // --- Conversions: file row → store pixels ---------------------------------------------
@@ -47,6 +49,14 @@ const BYTE* ConvertRGB(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
   return out - std::size_t(3) * pixels;
 }
 
+// Eight-bit red, green, blue (, alpha) to the store's blue, green, red (, alpha) is the same
+// byte swap the writer makes the other way, vectorised where the processor allows.
+template <>
+const BYTE* ConvertRGB<1>(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
+  GatherRowPixels(raw, 24, 0, 1, pixels, out);
+  return out;
+}
+
 template <int SampleBytes>
 const BYTE* ConvertRGBA(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
   for (std::uint32_t i = 0; i < pixels; ++i, raw += 4 * SampleBytes, out += 4) {
@@ -56,6 +66,12 @@ const BYTE* ConvertRGBA(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
     out[3] = raw[3 * SampleBytes];
   }
   return out - std::size_t(4) * pixels;
+}
+
+template <>
+const BYTE* ConvertRGBA<1>(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
+  GatherRowPixels(raw, 32, 0, 1, pixels, out);
+  return out;
 }
 
 // --- Placement: converted pixels → store row ------------------------------------------
