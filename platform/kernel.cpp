@@ -1,10 +1,8 @@
 #include "platform/kernel.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <unordered_map>
@@ -12,8 +10,8 @@
 
 namespace {
 
-// Sizes of the regions handed out by VirtualAlloc and MapViewOfFile, so that the release calls,
-// which are given only an address, can unmap them. Several threads compose at once.
+// Sizes of the blocks handed out by VirtualAlloc, so that VirtualFree, given only an address, can
+// tell its own blocks from anything else. Several threads compose at once.
 class RegionTable {
  public:
   void Add(const void* address, std::size_t size) {
@@ -40,22 +38,65 @@ RegionTable& VirtualRegions() {
   return table;
 }
 
-RegionTable& MappedViews() {
-  static RegionTable table;
+// An unnamed shared-memory object: one zeroed heap block that every view of the mapping points
+// into, so all views see the same pixels. The block lives until the handle is closed and the last
+// view is unmapped, in whichever order that happens. Heap memory rather than a shared-memory file:
+// creating, sizing, faulting in and tearing down such a file cost more than decoding a small image.
+class SharedBlock {
+ public:
+  explicit SharedBlock(BYTE* bytes) : bytes_(bytes) {}
+  ~SharedBlock() { std::free(bytes_); }
+  SharedBlock(const SharedBlock&) = delete;
+  SharedBlock& operator=(const SharedBlock&) = delete;
+  BYTE* bytes() const { return bytes_; }
+
+ private:
+  BYTE* bytes_;
+};
+
+// The views handed out by MapViewOfFile, so that UnmapViewOfFile, given only an address, can
+// release the block behind it. Two views of the same offset share an address, hence the count.
+class ViewTable {
+ public:
+  void Add(const void* address, std::shared_ptr<SharedBlock> block) {
+    std::lock_guard lock(mutex_);
+    View& view = views_[address];
+    view.block = std::move(block);
+    ++view.count;
+  }
+  bool Remove(const void* address) {
+    std::shared_ptr<SharedBlock> released;  // freed outside the lock
+    std::lock_guard lock(mutex_);
+    const auto it = views_.find(address);
+    if (it == views_.end()) return false;
+    if (--it->second.count == 0) {
+      released = std::move(it->second.block);
+      views_.erase(it);
+    }
+    return true;
+  }
+
+ private:
+  struct View {
+    std::shared_ptr<SharedBlock> block;
+    int count = 0;
+  };
+  std::mutex mutex_;
+  std::unordered_map<const void*, View> views_;
+};
+
+ViewTable& MappedViews() {
+  static ViewTable table;
   return table;
 }
 
-// An unnamed shared-memory object: the Linux form of a page-file-backed mapping.
 constexpr std::size_t kPageSize = 4096;
 // Table blocks are small; anything near this size is a caller's mistake, not a table.
 constexpr std::size_t kMaxVirtualBytes = std::size_t(1) << 30;
 
 struct FileMapping : KernelObject {
-  int fd = -1;
+  std::shared_ptr<SharedBlock> block;
   std::size_t size = 0;
-  ~FileMapping() override {
-    if (fd >= 0) ::close(fd);
-  }
 };
 
 struct GlobalBlock : KernelObject {
@@ -101,19 +142,21 @@ HANDLE CreateFileMappingA(HANDLE file, const void*, DWORD protect, DWORD sizeHig
   if (file != INVALID_HANDLE_VALUE || name != nullptr || protect != PAGE_READWRITE || size == 0) {
     return nullptr;
   }
-  const int fd = ::memfd_create("nimbrel-pixels", MFD_CLOEXEC);
-  if (fd < 0) return nullptr;
+  BYTE* bytes = static_cast<BYTE*>(std::calloc(size, 1));
+  if (bytes == nullptr) return nullptr;
   auto* mapping = new (std::nothrow) FileMapping;
   if (mapping == nullptr) {
-    ::close(fd);
+    std::free(bytes);
     return nullptr;
   }
-  mapping->fd = fd;
-  mapping->size = size;
-  if (::ftruncate(fd, off_t(size)) != 0) {
+  try {
+    mapping->block = std::make_shared<SharedBlock>(bytes);
+  } catch (const std::bad_alloc&) {
+    std::free(bytes);
     delete mapping;
     return nullptr;
   }
+  mapping->size = size;
   return mapping;
 }
 
@@ -125,28 +168,23 @@ void* MapViewOfFile(HANDLE handle, DWORD access, DWORD offsetHigh, DWORD offsetL
   if (offset > mapping->size) return nullptr;
   if (size == 0) size = mapping->size - offset;
   if (size == 0 || size > mapping->size - offset) return nullptr;
-  const int protection = (access & FILE_MAP_WRITE) ? PROT_READ | PROT_WRITE : PROT_READ;
-  void* view = ::mmap(nullptr, size, protection, MAP_SHARED, mapping->fd, off_t(offset));
-  if (view == MAP_FAILED) return nullptr;
-  MappedViews().Add(view, size);
+  // Views are always writable: heap memory has no per-view protection.
+  (void)access;
+  BYTE* view = mapping->block->bytes() + offset;
+  try {
+    MappedViews().Add(view, mapping->block);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
   return view;
 }
 
-BOOL UnmapViewOfFile(const void* view) {
-  const std::size_t size = MappedViews().Take(view);
-  if (size == 0) return FALSE;
-  return ::munmap(const_cast<void*>(view), size) == 0;
-}
+BOOL UnmapViewOfFile(const void* view) { return MappedViews().Remove(view) ? TRUE : FALSE; }
 
 BOOL CloseHandle(HANDLE object) {
   if (object == nullptr || object == INVALID_HANDLE_VALUE) return FALSE;
   delete object;
   return TRUE;
-}
-
-int MappingDescriptor(HANDLE handle) {
-  const auto* mapping = As<const FileMapping>(handle);
-  return mapping ? mapping->fd : -1;
 }
 
 std::size_t MappingSize(HANDLE handle) {

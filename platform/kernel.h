@@ -25,18 +25,18 @@ constexpr DWORD FILE_MAP_READ = 0x0004;
 void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect);
 BOOL VirtualFree(void* address, std::size_t size, DWORD freeType);
 
-// An unnamed shared-memory object of sizeHigh:sizeLow bytes (file must be INVALID_HANDLE_VALUE).
+// An unnamed zeroed shared-memory object of sizeHigh:sizeLow bytes (file must be INVALID_HANDLE_VALUE).
 // Returns nullptr on failure, including a size of 0.
 HANDLE CreateFileMappingA(HANDLE file, const void* security, DWORD protect, DWORD sizeHigh,
                           DWORD sizeLow, const char* name);
-// Maps a view of a mapping; size 0 maps it all. Returns nullptr on failure.
+// Maps a view of a mapping; size 0 maps it all. Returns nullptr on failure. Views keep the
+// memory alive after the handle is closed; views of the same offset share one address.
 void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
                     std::size_t size);
 BOOL UnmapViewOfFile(const void* view);
 BOOL CloseHandle(HANDLE object);
 
-// The file descriptor and size behind a mapping handle; -1 and 0 when it is not one.
-int MappingDescriptor(HANDLE mapping);
+// The size of a mapping; 0 when the handle is not one.
 std::size_t MappingSize(HANDLE mapping);
 
 // Global memory, as the clipboard exchanges it.
