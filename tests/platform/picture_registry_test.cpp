@@ -74,7 +74,8 @@ TEST_F(PictureRegistryTest, ThreadsMayRegisterAndLookUpTogether) {
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([t] {
       for (int i = 0; i < 200; ++i) {
-        TPicture::RegisterFileFormat("E" + std::to_string(t), "d", t % 2 ? First() : Second());
+        const std::string extension{'E', char('0' + t)};
+        TPicture::RegisterFileFormat(extension, "d", t % 2 ? First() : Second());
         TPicture::FileFormat("E0");
         TPicture::ClipboardFormatClass(8);
       }

@@ -176,8 +176,7 @@ TEST(ReaderImage, RGBKeysOf16BitImagesTakeHighBytesOf8BitLowBytes) {
 }
 
 Bytes PaletteFile(const Bytes& trns) {
-  Bytes plte;
-  for (int i = 0; i < 4; ++i) plte.insert(plte.end(), {std::uint8_t(i), 0, 0});
+  const Bytes plte = {0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0};
   return PngBuilder().IHDR(1, 1, 8, 3).Chunk("PLTE", plte).Chunk("tRNS", trns).IDAT({0, 1}).End();
 }
 

@@ -14,8 +14,8 @@ const Bytes kGreyPixel = {0, 0x80};
 const Bytes kPaletteRows = {0, 0x00, 0, 0x80};
 
 Bytes Palette(int entries) {
-  Bytes d;
-  for (int i = 0; i < entries; ++i) d.insert(d.end(), {std::uint8_t(i), 0, 0});
+  Bytes d(std::size_t(entries) * 3, 0);
+  for (int i = 0; i < entries; ++i) d[std::size_t(i) * 3] = std::uint8_t(i);
   return d;
 }
 
