@@ -4,8 +4,9 @@
 
 #include "png/png_filters.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define NIMBREL_UNFILTER_SSE41 1
 #endif
 
 namespace {
@@ -40,91 +41,8 @@ void PaethScalar(Byte* __restrict x, const Byte* __restrict b, std::size_t n, st
   for (; i < n; ++i) x[i] = Byte(x[i] + PaethPredictor(x[i - d], b[i], b[i - d]));
 }
 
-#if defined(__SSE2__)
-// ---- One pixel of 3 or 4 bytes per step, in 16-bit lanes -------------------------------
-
-inline __m128i Load4(const Byte* p) {
-  int v;
-  std::memcpy(&v, p, 4);
-  return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), _mm_setzero_si128());
-}
-
-// Stores the pixel in lanes 0 .. Bpp − 1. (A 4-byte store for 3-byte pixels would overlap
-// the next pixel's load and defeat store forwarding.)
 template <std::size_t Bpp>
-inline void Store(Byte* p, __m128i lanes) {
-  const int v = _mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes));
-  std::memcpy(p, &v, Bpp);
-}
-
-inline __m128i Abs16(__m128i v) {
-  return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
-}
-
-inline __m128i Select(__m128i mask, __m128i yes, __m128i no) {
-  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
-}
-
-const __m128i kLowByte = _mm_set1_epi16(0xFF);
-
-template <std::size_t Bpp>
-void SubPixels(Byte* x, std::size_t n) {
-  __m128i a = _mm_setzero_si128();
-  for (std::size_t i = 0; i < n; i += Bpp) {
-    a = _mm_and_si128(_mm_add_epi16(Load4(x + i), a), kLowByte);
-    Store<Bpp>(x + i, a);
-  }
-}
-
-template <std::size_t Bpp>
-void AveragePixels(Byte* x, const Byte* b, std::size_t n) {
-  __m128i a = _mm_setzero_si128();
-  for (std::size_t i = 0; i < n; i += Bpp) {
-    const __m128i avg = _mm_srli_epi16(_mm_add_epi16(a, Load4(b + i)), 1);
-    a = _mm_and_si128(_mm_add_epi16(Load4(x + i), avg), kLowByte);
-    Store<Bpp>(x + i, a);
-  }
-}
-
-template <std::size_t Bpp>
-void PaethPixels(Byte* x, const Byte* b, std::size_t n) {
-  __m128i a = _mm_setzero_si128();
-  __m128i c = _mm_setzero_si128();
-  for (std::size_t i = 0; i < n; i += Bpp) {
-    const __m128i above = Load4(b + i);
-    const __m128i pa = Abs16(_mm_sub_epi16(above, c));  // |p − a| with p = a + b − c
-    const __m128i pb = Abs16(_mm_sub_epi16(a, c));      // |p − b|
-    const __m128i pc = Abs16(_mm_add_epi16(_mm_sub_epi16(above, c), _mm_sub_epi16(a, c)));
-    const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-    // Ties go to a, then b.
-    const __m128i predictor =
-        Select(_mm_cmpeq_epi16(smallest, pa), a, Select(_mm_cmpeq_epi16(smallest, pb), above, c));
-    a = _mm_and_si128(_mm_add_epi16(Load4(x + i), predictor), kLowByte);
-    Store<Bpp>(x + i, a);
-    c = above;
-  }
-}
-#endif
-
-template <std::size_t Bpp>
-void Unfilter(Byte type, Byte* x, const Byte* b, std::size_t n, std::size_t bpp) {
-#if defined(__SSE2__)
-  if constexpr (Bpp == 3 || Bpp == 4) {
-    // Whole pixels only: a row holds n / Bpp of them exactly.
-    switch (type) {
-      case 1:
-        return SubPixels<Bpp>(x, n);
-      case 2:
-        return Up(x, b, n);
-      case 3:
-        return AveragePixels<Bpp>(x, b, n);
-      case 4:
-        return PaethPixels<Bpp>(x, b, n);
-      default:
-        return;
-    }
-  }
-#endif
+void UnfilterScalar(Byte type, Byte* x, const Byte* b, std::size_t n, std::size_t bpp) {
   switch (type) {
     case 1:
       return SubScalar<Bpp>(x, n, bpp);
@@ -137,6 +55,119 @@ void Unfilter(Byte type, Byte* x, const Byte* b, std::size_t n, std::size_t bpp)
     default:
       return;
   }
+}
+
+#if defined(NIMBREL_UNFILTER_SSE41)
+// ---- Pixels of 3 or 4 bytes, one per step in 16-bit lanes ------------------------------
+//
+// Sub, Average and Paeth depend on the pixel just decoded, so each is a chain of dependent
+// steps; what matters is how short the chain is from one pixel to the next. Every step loads
+// and stores 4 bytes; for 3-byte pixels the fourth belongs to the next pixel, which is loaded
+// before the store and rewritten by the next step. The last pixel moves exactly its own bytes,
+// so nothing outside the row is read or written.
+
+#define NIMBREL_SSE41 __attribute__((target("sse4.1")))
+
+NIMBREL_SSE41 inline __m128i Widen(int v) {
+  return _mm_cvtepu8_epi16(_mm_cvtsi32_si128(v));
+}
+
+template <std::size_t Bytes>
+NIMBREL_SSE41 inline __m128i LoadPixel(const Byte* p) {
+  int v = 0;
+  std::memcpy(&v, p, Bytes);
+  return Widen(v);
+}
+
+template <std::size_t Bytes>
+NIMBREL_SSE41 inline void StorePixel(Byte* p, __m128i lanes) {
+  const int v = _mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes));
+  std::memcpy(p, &v, Bytes);
+}
+
+// Runs step(x, b) → new pixel over the row. `x` is the filtered pixel, `b` the one above; the
+// step keeps its own state (the left neighbour and the pixel above it).
+template <std::size_t Bpp, typename Step>
+NIMBREL_SSE41 inline void ForEachPixel(Byte* x, const Byte* b, std::size_t n, Step step) {
+  const std::size_t last = n - Bpp;
+  __m128i raw = last > 0 ? LoadPixel<4>(x) : LoadPixel<Bpp>(x);
+  for (std::size_t i = 0; i < last; i += Bpp) {
+    const __m128i above = LoadPixel<4>(b + i);
+    const __m128i next = i + Bpp < last ? LoadPixel<4>(x + i + Bpp) : LoadPixel<Bpp>(x + i + Bpp);
+    StorePixel<4>(x + i, step(raw, above));
+    raw = next;
+  }
+  StorePixel<Bpp>(x + last, step(raw, LoadPixel<Bpp>(b + last)));
+}
+
+// The 16-bit lanes hold bytes, so an 8-bit add is the sum modulo 256 with the high bytes
+// kept at zero.
+template <std::size_t Bpp>
+NIMBREL_SSE41 void SubPixels(Byte* x, const Byte* b, std::size_t n) {
+  __m128i a = _mm_setzero_si128();
+  ForEachPixel<Bpp>(x, b, n,
+                    [&a](__m128i raw, __m128i) NIMBREL_SSE41 { return a = _mm_add_epi8(raw, a); });
+}
+
+template <std::size_t Bpp>
+NIMBREL_SSE41 void AveragePixels(Byte* x, const Byte* b, std::size_t n) {
+  __m128i a = _mm_setzero_si128();
+  ForEachPixel<Bpp>(x, b, n, [&a](__m128i raw, __m128i above) NIMBREL_SSE41 {
+    return a = _mm_add_epi8(raw, _mm_srli_epi16(_mm_add_epi16(a, above), 1));
+  });
+}
+
+// With p = a + b − c: |p − a| = |b − c| does not depend on a and is known before the step;
+// |p − b| = |a − c| and |p − c| = |(a − c) + (b − c)| do.
+template <std::size_t Bpp>
+NIMBREL_SSE41 void PaethPixels(Byte* x, const Byte* b, std::size_t n) {
+  __m128i a = _mm_setzero_si128();
+  __m128i c = _mm_setzero_si128();
+  ForEachPixel<Bpp>(x, b, n, [&a, &c](__m128i raw, __m128i above) NIMBREL_SSE41 {
+    const __m128i bc = _mm_sub_epi16(above, c);
+    const __m128i pa = _mm_abs_epi16(bc);
+    const __m128i ac = _mm_sub_epi16(a, c);
+    const __m128i pb = _mm_abs_epi16(ac);
+    const __m128i pc = _mm_abs_epi16(_mm_add_epi16(ac, bc));
+    // Ties go to a, then b.
+    const __m128i notA = _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc));
+    const __m128i bOrC = _mm_blendv_epi8(above, c, _mm_cmpgt_epi16(pb, pc));
+    c = above;
+    return a = _mm_add_epi8(raw, _mm_blendv_epi8(a, bOrC, notA));
+  });
+}
+
+template <std::size_t Bpp>
+NIMBREL_SSE41 void UnfilterSse41(Byte type, Byte* x, const Byte* b, std::size_t n) {
+  switch (type) {
+    case 1:
+      return SubPixels<Bpp>(x, b, n);
+    case 2:
+      return Up(x, b, n);
+    case 3:
+      return AveragePixels<Bpp>(x, b, n);
+    case 4:
+      return PaethPixels<Bpp>(x, b, n);
+    default:
+      return;
+  }
+}
+
+bool HasSse41() {
+  static const bool has = __builtin_cpu_supports("sse4.1");
+  return has;
+}
+#endif
+
+template <std::size_t Bpp>
+void Unfilter(Byte type, Byte* x, const Byte* b, std::size_t n, std::size_t bpp) {
+#if defined(NIMBREL_UNFILTER_SSE41)
+  // Whole pixels only: a row holds n / Bpp of them exactly.
+  if constexpr (Bpp == 3 || Bpp == 4) {
+    if (HasSse41() && n >= Bpp) return UnfilterSse41<Bpp>(type, x, b, n);
+  }
+#endif
+  UnfilterScalar<Bpp>(type, x, b, n, bpp);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Undoing the PNG row filters on the reading side. Decoding spends much of its time here,
-// so the common pixel sizes (3 and 4 bytes) run one pixel per SSE2 step.
+// so the common pixel sizes (3 and 4 bytes) run one pixel per SSE4.1 step where the
+// processor has it.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 
 // Undoes filter `type` (0-4) on the n data bytes at row, given the previous row's data at
 // prior (zeros for the first row of a pass); bpp is the byte distance of the left neighbour.
-// Returns false for a filter type above 4. Both buffers must stay readable for 4 bytes past
-// the n data bytes (the reader's row buffers carry slack for that).
+// Returns false for a filter type above 4. Nothing outside the n bytes of either row is
+// touched, so both may lie in an image's own rows.
 bool UnfilterRawRow(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n,
                     std::size_t bpp);

@@ -18,15 +18,14 @@ TEST_P(Unfilter, MatchesTheDefinition) {
   auto next = [&seed] { return std::uint8_t((seed = seed * 1664525u + 1013904223u) >> 24); };
   for (std::size_t pixels : {1u, 2u, 5u, 33u}) {
     const std::size_t n = pixels * std::size_t(bpp);
-    std::vector<std::uint8_t> prior(n + 8), row(n + 8);
+    // Exactly n bytes each: the sanitizer build catches any step outside the rows.
+    std::vector<std::uint8_t> prior(n), row(n);
     for (auto& b : prior) b = next();
     for (auto& b : row) b = next();
     std::vector<std::uint8_t> expected = row;
     UnfilterRow(PngFilterType(type), expected.data(), prior.data(), n, std::size_t(bpp));
     ASSERT_TRUE(UnfilterRawRow(std::uint8_t(type), row.data(), prior.data(), n, std::size_t(bpp)));
-    ASSERT_EQ(std::vector(row.begin(), row.begin() + long(n)),
-              std::vector(expected.begin(), expected.begin() + long(n)))
-        << "pixels " << pixels;
+    ASSERT_EQ(row, expected) << "pixels " << pixels;
   }
 }
 
