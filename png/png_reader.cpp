@@ -25,8 +25,10 @@ constexpr std::size_t kChunkCRCSize = 4;
 // Slack after each row buffer, so a whole store row can be copied out of a converted row.
 constexpr std::size_t kRowSlack = 12;
 
+// zlib initialises what it reads of its own memory, so it is not cleared first.
 voidpf ZAlloc(voidpf, uInt items, uInt size) {
-  return std::calloc(items, size);
+  if (size != 0 && items > SIZE_MAX / size) return nullptr;
+  return std::malloc(std::size_t(items) * size);
 }
 void ZFree(voidpf, voidpf address) {
   std::free(address);
@@ -150,6 +152,39 @@ void InflateRow(PngReadState& s, Staging& stage, std::uint8_t* row, std::size_t 
   }
 }
 
+// The next `length` bytes of image data: where they lie in the staging buffer when they are
+// there whole, or else gathered into `spare`.
+const std::uint8_t* NextRawRow(PngReadState& s, Staging& stage, std::uint8_t* spare,
+                               std::size_t length) {
+  if (stage.pos == stage.end) FillStage(s, stage);
+  if (stage.end - stage.pos < length) {
+    InflateRow(s, stage, spare, length);
+    return spare;
+  }
+  const std::uint8_t* row = stage.bytes.data() + stage.pos;
+  stage.pos += length;
+  return row;
+}
+
+// A row of a format whose store pixels are the file's bytes, at most reordered within each
+// pixel, is converted first and unfiltered where it lands, against the store row above it.
+// The filters work byte by byte at a distance of whole pixels, so reordering the bytes of
+// every pixel commutes with them; this saves a copy and a pass over each row.
+void ReadRowInStore(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uint32_t pixels,
+                    const std::uint8_t* prior, std::uint8_t* destination) {
+  const std::uint8_t* raw = NextRawRow(s, m.stage, m.current, rawLength);
+  const std::uint8_t filter = raw[0];
+  const BYTE* converted = s.Format.ConvertRow(raw + 1, destination, pixels);
+  if (converted != destination) std::memcpy(destination, converted, rawLength - 1);
+  if (!UnfilterRawRow(filter, destination, prior, rawLength - 1, m.filterBpp))
+    ReaderFail("PNG LoadStream: not support Filter");
+}
+
+// Filter byte and data of a row of `pixels` pixels.
+std::size_t RawRowLength(const PngReadState& s, std::int64_t pixels) {
+  return std::size_t((pixels * s.Format.PixelBits + 7) / 8) + 1;
+}
+
 void ReadPassRow(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uint32_t pixels,
                  const Adam7Pass& pass, std::uint8_t* destination) {
   InflateRow(s, m.stage, m.current, rawLength);
@@ -167,10 +202,21 @@ void ReadPassRow(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uin
 void ReadPass(PngReadState& s, RowMachine& m, const Adam7Pass& pass) {
   const std::int64_t pixels = Adam7Span(s.Width, pass.firstColumn, pass.columnStep);
   if (pixels == 0) return;  // a pass without columns has no rows, not even filter bytes
-  const std::size_t rawLength = std::size_t((pixels * s.Format.PixelBits + 7) / 8) + 1;
+  const std::size_t rawLength = RawRowLength(s, pixels);
   std::memset(m.previous, 0, rawLength);
   for (std::int64_t y = pass.firstRow; y < s.Height; y += pass.rowStep)
     ReadPassRow(s, m, rawLength, std::uint32_t(pixels), pass, PictureRow(s.Desc, int(y)));
+}
+
+void ReadRowsInStore(PngReadState& s, RowMachine& m) {
+  const std::size_t rawLength = RawRowLength(s, s.Width);
+  std::memset(m.previous, 0, rawLength);  // the row above the first
+  const std::uint8_t* prior = m.previous;
+  for (int y = 0; y < s.Height; ++y) {
+    std::uint8_t* destination = PictureRow(s.Desc, y);
+    ReadRowInStore(s, m, rawLength, std::uint32_t(s.Width), prior, destination);
+    prior = destination;
+  }
 }
 
 // The store's palette: a grey ramp, the file's PLTE, or the halftone palette for true
@@ -251,7 +297,11 @@ void AllocateRows(PngReadState& s, RowMachine& m) {
   m.converted = m.buffers[2].data();
   m.filterBpp = std::max<std::size_t>(1, (s.Format.PixelBits + 7) / 8);
   m.stage.remaining = ImageDataBytes(s);
-  m.stage.bytes.resize(std::size_t(std::min<std::uint64_t>(kStageSize, m.stage.remaining)));
+  // Blocks of whole rows where rows are all alike and fit, so rows seldom need gathering.
+  std::size_t stageSize = kStageSize;
+  const std::size_t rawLength = RawRowLength(s, s.Width);
+  if (s.Interlace != 1 && rawLength <= kStageSize) stageSize -= kStageSize % rawLength;
+  m.stage.bytes.resize(std::size_t(std::min<std::uint64_t>(stageSize, m.stage.remaining)));
 }
 
 }  // namespace
@@ -347,6 +397,8 @@ void HandleIDAT(PngReadState& s) {
 
   if (s.Interlace == 1) {
     for (const Adam7Pass& pass : kAdam7Passes) ReadPass(s, machine, pass);
+  } else if (s.Format.BytesInPlace) {
+    ReadRowsInStore(s, machine);
   } else {
     ReadPass(s, machine, Adam7Pass{0, 1, 0, 1});
   }

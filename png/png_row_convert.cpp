@@ -171,5 +171,8 @@ bool ChooseRowFormat(std::uint32_t colorKind, bool hasAlpha, std::uint32_t bitDe
   format.StoreBits = e.storeBits;
   format.ConvertRow = e.convert;
   format.PlaceRow = interlaced ? InterlacedPlacer(e.storeBits) : PlaceWholeRow;
+  format.BytesInPlace =
+      e.pixelBits == e.storeBits &&
+      (e.convert == ConvertNone || e.convert == ConvertRGB<1> || e.convert == ConvertRGBA<1>);
   return true;
 }

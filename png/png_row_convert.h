@@ -25,6 +25,9 @@ struct RowFormat {
   std::uint32_t StoreBits = 0;  // what each converted pixel occupies: ImageBits, or 32
   ConvertRowFn ConvertRow = nullptr;
   PlaceRowFn PlaceRow = nullptr;
+  // The store's pixels are the file's bytes, at most reordered within each pixel, and
+  // ConvertRow may write a whole row straight into the store.
+  bool BytesInPlace = false;
 };
 
 // The format for IHDR's colour kind (0 grey, 2 RGB, 3 palette), alpha flag and bit depth.

@@ -1,6 +1,6 @@
 // Image data much larger than the block the reader inflates at a time: rows that straddle
-// blocks, narrow rows by the thousand, interlaced passes, and streams that hold more or
-// less than the picture needs.
+// blocks or are longer than one, narrow rows by the thousand, interlaced passes, and streams that
+// hold more or less than the picture needs.
 #include "png/adam7.h"
 #include "tests/png/png_reader_test_util.h"
 
@@ -70,7 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
         BlockCase{"RGB8Narrow2", 2, 9000, 8, 2, 0}, BlockCase{"RGBA8Narrow7", 7, 3000, 8, 6, 0},
         BlockCase{"RGB8Interlaced", 300, 200, 8, 2, 1},
         BlockCase{"RGBA16Interlaced", 131, 67, 16, 6, 1},
-        BlockCase{"Grey1Interlaced", 2001, 301, 1, 0, 1}),
+        BlockCase{"Grey1Interlaced", 2001, 301, 1, 0, 1},
+        // Rows longer than a block, so every row is gathered from two or more.
+        BlockCase{"RGB8Wide", 11000, 3, 8, 2, 0}, BlockCase{"RGBA8Wide", 9000, 3, 8, 6, 0},
+        BlockCase{"Grey8Wide", 70000, 2, 8, 0, 0}),
     [](const testing::TestParamInfo<BlockCase>& info) { return std::string(info.param.name); });
 
 const BlockCase kBig{"RGB8", 301, 150, 8, 2, 0};
