@@ -17,6 +17,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -118,14 +119,22 @@ std::vector<Sample>& Samples() {
   return samples;
 }
 
-// Collects the mean CPU time of every run (CPU time, so other work on the machine
-// disturbs the ratios less) so the ratios can be printed at the end.
+// Collects the CPU time of every benchmark (CPU time, so other work on the machine disturbs
+// the ratios less) so the ratios can be printed at the end. With repetitions, the median
+// stands for the benchmark; --benchmark_repetitions=5 with random interleaving gives steady
+// ratios on a busy machine.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        seconds_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+    for (const Run& run : runs) {
+      const std::string name = run.run_name.str();
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        seconds_[name] = run.GetAdjustedCPUTime();
+        medians_.insert(name);
+      } else if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !medians_.count(name)) {
+        seconds_[name] = run.GetAdjustedCPUTime();
+      }
+    }
     ConsoleReporter::ReportRuns(runs);
   }
   void Finalize() override {
@@ -151,6 +160,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, double> seconds_;
+  std::set<std::string> medians_;
 };
 
 void AddFolder(const std::string& folder, bool skipBroken) {

@@ -6,7 +6,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
-#define NIMBREL_UNFILTER_SSE41 1
+#define NIMBREL_UNFILTER_SIMD 1
 #endif
 
 namespace {
@@ -57,114 +57,37 @@ void UnfilterScalar(Byte type, Byte* x, const Byte* b, std::size_t n, std::size_
   }
 }
 
-#if defined(NIMBREL_UNFILTER_SSE41)
-// ---- Pixels of 3 or 4 bytes, one per step in 16-bit lanes ------------------------------
-//
-// Sub, Average and Paeth depend on the pixel just decoded, so each is a chain of dependent
-// steps; what matters is how short the chain is from one pixel to the next. Every step loads
-// and stores 4 bytes; for 3-byte pixels the fourth belongs to the next pixel, which is loaded
-// before the store and rewritten by the next step. The last pixel moves exactly its own bytes,
-// so nothing outside the row is read or written.
+#if defined(NIMBREL_UNFILTER_SIMD)
+namespace sse41 {
+#define NIMBREL_TARGET __attribute__((target("sse4.1")))
+#include "png/png_unfilter_pixels.inc"
+#undef NIMBREL_TARGET
+}  // namespace sse41
 
-#define NIMBREL_SSE41 __attribute__((target("sse4.1")))
+namespace avx2 {
+#define NIMBREL_TARGET __attribute__((target("avx2")))
+#include "png/png_unfilter_pixels.inc"
+#undef NIMBREL_TARGET
+}  // namespace avx2
 
-NIMBREL_SSE41 inline __m128i Widen(int v) {
-  return _mm_cvtepu8_epi16(_mm_cvtsi32_si128(v));
-}
+using PixelUnfilter = void (*)(Byte type, Byte* x, const Byte* b, std::size_t n);
 
-template <std::size_t Bytes>
-NIMBREL_SSE41 inline __m128i LoadPixel(const Byte* p) {
-  int v = 0;
-  std::memcpy(&v, p, Bytes);
-  return Widen(v);
-}
-
-template <std::size_t Bytes>
-NIMBREL_SSE41 inline void StorePixel(Byte* p, __m128i lanes) {
-  const int v = _mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes));
-  std::memcpy(p, &v, Bytes);
-}
-
-// Runs step(x, b) → new pixel over the row. `x` is the filtered pixel, `b` the one above; the
-// step keeps its own state (the left neighbour and the pixel above it).
-template <std::size_t Bpp, typename Step>
-NIMBREL_SSE41 inline void ForEachPixel(Byte* x, const Byte* b, std::size_t n, Step step) {
-  const std::size_t last = n - Bpp;
-  __m128i raw = last > 0 ? LoadPixel<4>(x) : LoadPixel<Bpp>(x);
-  for (std::size_t i = 0; i < last; i += Bpp) {
-    const __m128i above = LoadPixel<4>(b + i);
-    const __m128i next = i + Bpp < last ? LoadPixel<4>(x + i + Bpp) : LoadPixel<Bpp>(x + i + Bpp);
-    StorePixel<4>(x + i, step(raw, above));
-    raw = next;
-  }
-  StorePixel<Bpp>(x + last, step(raw, LoadPixel<Bpp>(b + last)));
-}
-
-// The 16-bit lanes hold bytes, so an 8-bit add is the sum modulo 256 with the high bytes
-// kept at zero.
+// The best of the two for this processor, or nullptr for the scalar code.
 template <std::size_t Bpp>
-NIMBREL_SSE41 void SubPixels(Byte* x, const Byte* b, std::size_t n) {
-  __m128i a = _mm_setzero_si128();
-  ForEachPixel<Bpp>(x, b, n,
-                    [&a](__m128i raw, __m128i) NIMBREL_SSE41 { return a = _mm_add_epi8(raw, a); });
-}
-
-template <std::size_t Bpp>
-NIMBREL_SSE41 void AveragePixels(Byte* x, const Byte* b, std::size_t n) {
-  __m128i a = _mm_setzero_si128();
-  ForEachPixel<Bpp>(x, b, n, [&a](__m128i raw, __m128i above) NIMBREL_SSE41 {
-    return a = _mm_add_epi8(raw, _mm_srli_epi16(_mm_add_epi16(a, above), 1));
-  });
-}
-
-// With p = a + b − c: |p − a| = |b − c| does not depend on a and is known before the step;
-// |p − b| = |a − c| and |p − c| = |(a − c) + (b − c)| do.
-template <std::size_t Bpp>
-NIMBREL_SSE41 void PaethPixels(Byte* x, const Byte* b, std::size_t n) {
-  __m128i a = _mm_setzero_si128();
-  __m128i c = _mm_setzero_si128();
-  ForEachPixel<Bpp>(x, b, n, [&a, &c](__m128i raw, __m128i above) NIMBREL_SSE41 {
-    const __m128i bc = _mm_sub_epi16(above, c);
-    const __m128i pa = _mm_abs_epi16(bc);
-    const __m128i ac = _mm_sub_epi16(a, c);
-    const __m128i pb = _mm_abs_epi16(ac);
-    const __m128i pc = _mm_abs_epi16(_mm_add_epi16(ac, bc));
-    // Ties go to a, then b.
-    const __m128i notA = _mm_cmpgt_epi16(pa, _mm_min_epi16(pb, pc));
-    const __m128i bOrC = _mm_blendv_epi8(above, c, _mm_cmpgt_epi16(pb, pc));
-    c = above;
-    return a = _mm_add_epi8(raw, _mm_blendv_epi8(a, bOrC, notA));
-  });
-}
-
-template <std::size_t Bpp>
-NIMBREL_SSE41 void UnfilterSse41(Byte type, Byte* x, const Byte* b, std::size_t n) {
-  switch (type) {
-    case 1:
-      return SubPixels<Bpp>(x, b, n);
-    case 2:
-      return Up(x, b, n);
-    case 3:
-      return AveragePixels<Bpp>(x, b, n);
-    case 4:
-      return PaethPixels<Bpp>(x, b, n);
-    default:
-      return;
-  }
-}
-
-bool HasSse41() {
-  static const bool has = __builtin_cpu_supports("sse4.1");
-  return has;
+PixelUnfilter ChoosePixelUnfilter() {
+  if (__builtin_cpu_supports("avx2")) return avx2::UnfilterPixels<Bpp>;
+  if (__builtin_cpu_supports("sse4.1")) return sse41::UnfilterPixels<Bpp>;
+  return nullptr;
 }
 #endif
 
 template <std::size_t Bpp>
 void Unfilter(Byte type, Byte* x, const Byte* b, std::size_t n, std::size_t bpp) {
-#if defined(NIMBREL_UNFILTER_SSE41)
+#if defined(NIMBREL_UNFILTER_SIMD)
   // Whole pixels only: a row holds n / Bpp of them exactly.
   if constexpr (Bpp == 3 || Bpp == 4) {
-    if (HasSse41() && n >= Bpp) return UnfilterSse41<Bpp>(type, x, b, n);
+    static const PixelUnfilter pixels = ChoosePixelUnfilter<Bpp>();
+    if (pixels != nullptr && n >= Bpp) return pixels(type, x, b, n);
   }
 #endif
   UnfilterScalar<Bpp>(type, x, b, n, bpp);
