@@ -83,7 +83,7 @@ void RunHandler(PngReadState& state, std::uint32_t type) {
 // filled in large blocks, but never beyond the image's own data: inflating past the last
 // row could read into the chunks that follow the image data.
 struct Staging {
-  std::vector<std::uint8_t> bytes;
+  ScratchBytes bytes;
   std::size_t pos = 0, end = 0;  // bytes [pos, end) are inflated and not yet handed out
   std::uint64_t remaining = 0;   // raw image bytes not yet inflated
 };
@@ -301,7 +301,7 @@ void AllocateRows(PngReadState& s, RowMachine& m) {
   std::size_t stageSize = kStageSize;
   const std::size_t rawLength = RawRowLength(s, s.Width);
   if (s.Interlace != 1 && rawLength <= kStageSize) stageSize -= kStageSize % rawLength;
-  m.stage.bytes.resize(std::size_t(std::min<std::uint64_t>(stageSize, m.stage.remaining)));
+  m.stage.bytes.Resize(std::size_t(std::min<std::uint64_t>(stageSize, m.stage.remaining)));
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "image/dib_desc.h"
 #include "image/internal_dib.h"
@@ -14,6 +13,23 @@
 #include "png/png_row_convert.h"
 
 class InflateStream;
+
+// A byte buffer that is not cleared on creation: every byte read from it is written first.
+class ScratchBytes {
+ public:
+  explicit ScratchBytes(std::size_t size = 0) { Resize(size); }
+  void Resize(std::size_t size) {
+    bytes_ = size ? std::make_unique_for_overwrite<std::uint8_t[]>(size) : nullptr;
+    size_ = size;
+  }
+  std::uint8_t* data() { return bytes_.get(); }
+  const std::uint8_t* data() const { return bytes_.get(); }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> bytes_;
+  std::size_t size_ = 0;
+};
 
 // The working record of one load. The caller sets Source and Target, runs PngLoadStream,
 // attaches Desc to Target on success and copies the results it needs into the image.
@@ -66,7 +82,7 @@ struct PngReadState {
 
   RowFormat Format{};  // ConvertRow / PlaceRow, chosen once per image
 
-  std::vector<std::uint8_t> InBuf;  // compressed image data in, inflated text out
+  ScratchBytes InBuf;  // compressed image data in, inflated text out
 };
 
 // Runs one load. On return Desc describes the new image (to be attached to Target by the
