@@ -22,6 +22,7 @@ constexpr std::size_t kStageSize = 32768;
 // A PNG stream may sit behind a leading block of exactly this many bytes.
 constexpr std::int64_t kLeadingBlockSize = 256;
 constexpr std::size_t kChunkCRCSize = 4;
+constexpr std::uint8_t kPaethFilter = 4;
 // Slack after each row buffer, so a whole store row can be copied out of a converted row.
 constexpr std::size_t kRowSlack = 12;
 
@@ -166,20 +167,18 @@ const std::uint8_t* NextRawRow(PngReadState& s, Staging& stage, std::uint8_t* sp
   return row;
 }
 
-// A row of a format whose store pixels are the file's bytes, at most reordered within each
-// pixel, is converted first and unfiltered where it lands, against the store row above it.
-// The filters work byte by byte at a distance of whole pixels, so reordering the bytes of
-// every pixel commutes with them; this saves a copy and a pass over each row.
-void ReadRowInStore(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uint32_t pixels,
-                    const std::uint8_t* prior, std::uint8_t* destination) {
-  const std::uint8_t* raw = NextRawRow(s, m.stage, m.current, rawLength);
-  const std::uint8_t filter = raw[0];
-  const BYTE* converted = s.Format.ConvertRow(raw + 1, destination, pixels);
-  if (converted != destination) std::memcpy(destination, converted, rawLength - 1);
-  if (!UnfilterRawRow(filter, destination, prior, rawLength - 1, m.filterBpp))
-    ReaderFail("PNG LoadStream: not support Filter");
+// The next `length` bytes of image data when the staging buffer holds them whole, without
+// taking them; nullptr otherwise.
+const std::uint8_t* PeekRawRow(const Staging& stage, std::size_t length) {
+  return stage.end - stage.pos >= length ? stage.bytes.data() + stage.pos : nullptr;
 }
 
+// Converts the data of a raw row (after its filter byte) into a store row.
+void PlaceInStore(const PngReadState& s, const std::uint8_t* raw, std::size_t rawLength,
+                  BYTE* destination) {
+  const BYTE* converted = s.Format.ConvertRow(raw + 1, destination, std::uint32_t(s.Width));
+  if (converted != destination) std::memcpy(destination, converted, rawLength - 1);
+}
 // Filter byte and data of a row of `pixels` pixels.
 std::size_t RawRowLength(const PngReadState& s, std::int64_t pixels) {
   return std::size_t((pixels * s.Format.PixelBits + 7) / 8) + 1;
@@ -208,14 +207,36 @@ void ReadPass(PngReadState& s, RowMachine& m, const Adam7Pass& pass) {
     ReadPassRow(s, m, rawLength, std::uint32_t(pixels), pass, PictureRow(s.Desc, int(y)));
 }
 
+// Rows of a format whose store pixels are the file's bytes, at most reordered within each
+// pixel, are converted first and unfiltered where they land, against the store row above.
+// The filters work byte by byte at a distance of whole pixels, so reordering the bytes of
+// every pixel commutes with them; this saves a copy and a pass over each row. Two Paeth rows
+// in succession are unfiltered together.
 void ReadRowsInStore(PngReadState& s, RowMachine& m) {
   const std::size_t rawLength = RawRowLength(s, s.Width);
+  const std::size_t dataLength = rawLength - 1;
   std::memset(m.previous, 0, rawLength);  // the row above the first
   const std::uint8_t* prior = m.previous;
-  for (int y = 0; y < s.Height; ++y) {
-    std::uint8_t* destination = PictureRow(s.Desc, y);
-    ReadRowInStore(s, m, rawLength, std::uint32_t(s.Width), prior, destination);
-    prior = destination;
+  for (int y = 0; y < s.Height;) {
+    std::uint8_t* upper = PictureRow(s.Desc, y);
+    const std::uint8_t* raw = NextRawRow(s, m.stage, m.current, rawLength);
+    const std::uint8_t filter = raw[0];
+    PlaceInStore(s, raw, rawLength, upper);
+    const std::uint8_t* next =
+        filter == kPaethFilter && y + 1 < s.Height ? PeekRawRow(m.stage, rawLength) : nullptr;
+    if (next != nullptr && next[0] == kPaethFilter) {
+      m.stage.pos += rawLength;
+      std::uint8_t* lower = PictureRow(s.Desc, y + 1);
+      PlaceInStore(s, next, rawLength, lower);
+      UnfilterRawRowPair(filter, upper, kPaethFilter, lower, prior, dataLength, m.filterBpp);
+      prior = lower;
+      y += 2;
+      continue;
+    }
+    if (!UnfilterRawRow(filter, upper, prior, dataLength, m.filterBpp))
+      ReaderFail("PNG LoadStream: not support Filter");
+    prior = upper;
+    ++y;
   }
 }
 

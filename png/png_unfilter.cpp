@@ -71,13 +71,39 @@ namespace avx2 {
 }  // namespace avx2
 
 using PixelUnfilter = void (*)(Byte type, Byte* x, const Byte* b, std::size_t n);
+using PaethPairUnfilter = void (*)(Byte* upper, Byte* lower, const Byte* prior, std::size_t n);
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+bool HasSse41() {
+  static const bool has = __builtin_cpu_supports("sse4.1");
+  return has;
+}
 
 // The best of the two for this processor, or nullptr for the scalar code.
 template <std::size_t Bpp>
 PixelUnfilter ChoosePixelUnfilter() {
-  if (__builtin_cpu_supports("avx2")) return avx2::UnfilterPixels<Bpp>;
-  if (__builtin_cpu_supports("sse4.1")) return sse41::UnfilterPixels<Bpp>;
-  return nullptr;
+  return HasAvx2() ? avx2::UnfilterPixels<Bpp> : HasSse41() ? sse41::UnfilterPixels<Bpp> : nullptr;
+}
+
+template <std::size_t Bpp>
+PaethPairUnfilter ChoosePaethPair() {
+  return HasAvx2()    ? avx2::PaethPairPixels<Bpp>
+         : HasSse41() ? sse41::PaethPairPixels<Bpp>
+                      : nullptr;
+}
+
+// Both rows' Paeth filters in one pass, where this processor and pixel size allow.
+bool UndoPaethPair(Byte* upper, Byte* lower, const Byte* prior, std::size_t n, std::size_t bpp) {
+  if (n < bpp) return false;
+  static const PaethPairUnfilter three = ChoosePaethPair<3>();
+  static const PaethPairUnfilter four = ChoosePaethPair<4>();
+  const PaethPairUnfilter pair = bpp == 3 ? three : bpp == 4 ? four : nullptr;
+  if (pair == nullptr) return false;
+  pair(upper, lower, prior, n);
+  return true;
 }
 #endif
 
@@ -123,4 +149,15 @@ bool UnfilterRawRow(std::uint8_t type, std::uint8_t* row, const std::uint8_t* pr
       break;
   }
   return true;
+}
+
+bool UnfilterRawRowPair(std::uint8_t upperType, std::uint8_t* upper, std::uint8_t lowerType,
+                        std::uint8_t* lower, const std::uint8_t* prior, std::size_t n,
+                        std::size_t bpp) {
+  if (upperType > 4 || lowerType > 4) return false;
+#if defined(NIMBREL_UNFILTER_SIMD)
+  if (upperType == 4 && lowerType == 4 && UndoPaethPair(upper, lower, prior, n, bpp)) return true;
+#endif
+  return UnfilterRawRow(upperType, upper, prior, n, bpp) &&
+         UnfilterRawRow(lowerType, lower, upper, n, bpp);
 }
