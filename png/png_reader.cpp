@@ -179,6 +179,7 @@ void PlaceInStore(const PngReadState& s, const std::uint8_t* raw, std::size_t ra
   const BYTE* converted = s.Format.ConvertRow(raw + 1, destination, std::uint32_t(s.Width));
   if (converted != destination) std::memcpy(destination, converted, rawLength - 1);
 }
+
 // Filter byte and data of a row of `pixels` pixels.
 std::size_t RawRowLength(const PngReadState& s, std::int64_t pixels) {
   return std::size_t((pixels * s.Format.PixelBits + 7) / 8) + 1;
