@@ -15,8 +15,8 @@ bool UnfilterRawRow(std::uint8_t type, std::uint8_t* row, const std::uint8_t* pr
 
 // Undoes the filters of two consecutive rows: `upper` against prior, then `lower` against the
 // result. Two Paeth rows of 3- or 4-byte pixels are undone side by side in one pass, which
-// takes about 40 % less time than two. Returns false when either filter type is above 4; the rows are
-// then left partly undone.
+// takes about 40 % less time than two. Returns false when either filter type is above 4; the rows
+// are then left partly undone.
 bool UnfilterRawRowPair(std::uint8_t upperType, std::uint8_t* upper, std::uint8_t lowerType,
                         std::uint8_t* lower, const std::uint8_t* prior, std::size_t n,
                         std::size_t bpp);
