@@ -179,7 +179,9 @@ void* MapViewOfFile(HANDLE handle, DWORD access, DWORD offsetHigh, DWORD offsetL
   return view;
 }
 
-BOOL UnmapViewOfFile(const void* view) { return MappedViews().Remove(view) ? TRUE : FALSE; }
+BOOL UnmapViewOfFile(const void* view) {
+  return MappedViews().Remove(view) ? TRUE : FALSE;
+}
 
 BOOL CloseHandle(HANDLE object) {
   if (object == nullptr || object == INVALID_HANDLE_VALUE) return FALSE;

@@ -25,8 +25,8 @@ constexpr DWORD FILE_MAP_READ = 0x0004;
 void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect);
 BOOL VirtualFree(void* address, std::size_t size, DWORD freeType);
 
-// An unnamed zeroed shared-memory object of sizeHigh:sizeLow bytes (file must be INVALID_HANDLE_VALUE).
-// Returns nullptr on failure, including a size of 0.
+// An unnamed zeroed shared-memory object of sizeHigh:sizeLow bytes (file must be
+// INVALID_HANDLE_VALUE). Returns nullptr on failure, including a size of 0.
 HANDLE CreateFileMappingA(HANDLE file, const void* security, DWORD protect, DWORD sizeHigh,
                           DWORD sizeLow, const char* name);
 // Maps a view of a mapping; size 0 maps it all. Returns nullptr on failure. Views keep the
