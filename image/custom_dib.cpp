@@ -125,8 +125,13 @@ HPALETTE TVynCustomDIB::GetPalette() {
 
 void TVynCustomDIB::SetPalette(HPALETTE value) {
   CheckImage("SetPalette");
+  // The handle GetPalette gave out stays with the store that made it. After copy-on-write this
+  // image's own copy already holds the same entries; adopting the handle as well would leave
+  // two stores owning it.
+  const bool sharedOwnHandle =
+      value != nullptr && FImage->RefCount() > 1 && value == FImage->MadePaletteHandle();
   Unshare();
-  FImage->SetPaletteHandle(value);
+  if (!sharedOwnHandle) FImage->SetPaletteHandle(value);
   SyncPaletteModified();
   Changed();
 }

@@ -46,6 +46,8 @@ class TVynCustomInternalDIB {
   HBITMAP CreateBMPHandle();
 
   HPALETTE GetPaletteHandle();
+  // The palette object if one has been made; nullptr otherwise. Never makes one.
+  HPALETTE MadePaletteHandle() const { return FPalette; }
   // Takes ownership of value, except when it raises "SetPaletteHandle: Invalid Palette" (the
   // caller keeps it then). Setting the store's own handle again keeps it.
   void SetPaletteHandle(HPALETTE value);

@@ -67,6 +67,7 @@ TEST(PaletteHandle, SetPaletteAdoptsEntriesAndKeepsKeysAndAlpha) {
   EXPECT_EQ(image.GetTransColor(), 0x00F2F2F2u);
 }
 
+// Shared or not: a store never adopts a handle another store owns.
 TEST(PaletteHandle, SettingTheOwnHandleAgainKeepsIt) {
   TVynCustomDIB image;
   HPALETTE own = image.GetPalette();
@@ -74,6 +75,19 @@ TEST(PaletteHandle, SettingTheOwnHandleAgainKeepsIt) {
   EXPECT_EQ(image.GetPalette(), own);
   PALETTEENTRY e[2]{};
   EXPECT_EQ(GetPaletteEntries(image.GetPalette(), 0, 2, e), 2u);
+
+  TVynCustomDIB sharer;
+  Remake(image, 4, 4, 8, MakePalette({0x0000FF, 0x00FF00, 0xFF0000}));
+  sharer.Assign(&image);
+  HPALETTE shared = image.GetPalette();
+  image.SetPalette(shared);
+  EXPECT_NE(image.Image(), sharer.Image());
+  EXPECT_EQ(sharer.GetPalette(), shared);
+  EXPECT_NE(image.GetPalette(), shared);
+  PALETTEENTRY copied[3]{};
+  ASSERT_EQ(GetPaletteEntries(image.GetPalette(), 0, 256, copied), 3u);
+  EXPECT_EQ(copied[2].peBlue, 255);
+  EXPECT_EQ(image.Image()->PaletteCount(), 3);
 }
 
 TEST(PaletteHandle, ZeroDropsTheHandleButKeepsTheEntries) {
