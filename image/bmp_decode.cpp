@@ -271,6 +271,15 @@ bool HasPixelAlpha(const BmpInfo& info, const TVynDIBDesc& desc) {
   return AnyAlphaByte(desc);
 }
 
+// A fourth byte that is not alpha becomes 255. Every writer copies it as it is (PNG writes a
+// 32-bit image with its alpha), so a picture read as having no alpha must also look opaque.
+void MakeOpaque(const TVynDIBDesc& desc) {
+  for (int y = 0; y < desc.Height; ++y) {
+    BYTE* row = StoredRow(desc, y);
+    for (int x = 0; x < desc.Width; ++x) row[std::size_t(x) * 4 + 3] = 255;
+  }
+}
+
 }  // namespace
 
 BmpInfo ReadBmpInfo(BmpSource& source, const BmpMessages& messages,
@@ -320,7 +329,11 @@ void DecodeBmpPixels(BmpSource& source, const BmpInfo& info,
   } else {
     ReadPlainRows(source, info, desc);
   }
-  if (desc.BitCount == 32 && HasPixelAlpha(info, desc)) store.SetAlphaMode(kAlphaModePixel);
+  if (desc.BitCount != 32) return;
+  if (HasPixelAlpha(info, desc))
+    store.SetAlphaMode(kAlphaModePixel);
+  else
+    MakeOpaque(desc);
 }
 
 void DecodeBmp(BmpSource& source, const BmpMessages& messages,

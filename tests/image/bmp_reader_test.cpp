@@ -279,6 +279,9 @@ TEST(BmpReader, ThirtyTwoBitWithZeroFourthBytesIsOpaque) {
   LoadBytes(image, BuildBmp(p));
   EXPECT_EQ(image.Image()->BitCount(), 32);
   EXPECT_EQ(image.Image()->GetAlphaMode(), kAlphaModeNone);
+  // Writers copy the fourth byte as it is (PNG writes every 32-bit image with alpha).
+  EXPECT_EQ(image.Image()->GetPixel(0, 0), 0xFF030201u);
+  EXPECT_EQ(image.Image()->GetPixel(1, 0), 0xFF060504u);
 }
 
 TEST(BmpReader, StatedAlphaMaskDecidesAboutAlpha) {
@@ -297,6 +300,7 @@ TEST(BmpReader, StatedAlphaMaskDecidesAboutAlpha) {
   p.pixels = {1, 2, 3, 0x40};
   LoadBytes(image, BuildBmp(p));
   EXPECT_EQ(image.Image()->GetAlphaMode(), kAlphaModeNone);
+  EXPECT_EQ(image.Image()->GetPixel(0, 0), 0xFF030201u) << "unused bits are not alpha";
   // A 40-byte header cannot state an alpha mask: the fourth byte of bit fields is unused.
   p.headerSize = 40;
   p.headerMasks.clear();
@@ -304,7 +308,7 @@ TEST(BmpReader, StatedAlphaMaskDecidesAboutAlpha) {
   LoadBytes(image, BuildBmp(p));
   EXPECT_EQ(image.Image()->BitCount(), 32);
   EXPECT_EQ(image.Image()->GetAlphaMode(), kAlphaModeNone);
-  EXPECT_EQ(image.Image()->GetPixelColor(0, 0), RGB(3, 2, 1));
+  EXPECT_EQ(image.Image()->GetPixel(0, 0), 0xFF030201u);
 }
 
 TEST(BmpReader, TwoBitPixelsBecomeFourBit) {

@@ -141,6 +141,16 @@ TEST(ClipboardDib, BitFieldsAndRunLengthDataDecodeAsInFiles) {
   rle.pixels = {3, 1, 0, 1};
   LoadDib(image, BuildPackedDib(rle));
   EXPECT_EQ(image.Image()->GetPixel(2, 0), 1u);
+
+  // A fourth byte that is 0 throughout is padding: the picture is opaque, not invisible.
+  BmpParts padded;
+  padded.width = 1;
+  padded.height = 1;
+  padded.bitCount = 32;
+  padded.pixels = {1, 2, 3, 0};
+  LoadDib(image, BuildPackedDib(padded));
+  EXPECT_EQ(image.Image()->GetAlphaMode(), kAlphaModeNone);
+  EXPECT_EQ(image.Image()->GetPixel(0, 0), 0xFF030201u);
 }
 
 struct BadDibCase {
