@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "image/dib_routines.h"
+#include "platform/exception.h"
 #include "platform/halftone_palette.h"
 #include "png/adam7.h"
 #include "png/png_chunk_handlers.h"
@@ -89,10 +91,29 @@ struct Staging {
   std::uint64_t remaining = 0;   // raw image bytes not yet inflated
 };
 
+// A zero-filled buffer that is not written to when it is made: a large one comes as fresh
+// pages, which take memory only once rows are inflated into them. A header claiming huge rows
+// over a few bytes of data then costs nothing before it is refused.
+class ZeroedBytes {
+ public:
+  void Allocate(std::size_t size) {
+    bytes_.reset(static_cast<std::uint8_t*>(std::calloc(size, 1)));
+    if (bytes_ == nullptr) OutOfMemoryError();
+  }
+  std::uint8_t* data() { return bytes_.get(); }
+
+ private:
+  struct Free {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+  };
+  std::unique_ptr<std::uint8_t[], Free> bytes_;
+};
+
 // Everything one image-data read needs besides the state.
 struct RowMachine {
   Staging stage;
-  std::vector<std::uint8_t> buffers[3];
+  ZeroedBytes buffers[3];
+  std::size_t written = 0;           // leading bytes of the raw-row buffers that may no longer be 0
   std::uint8_t* current = nullptr;   // raw row being unfiltered: filter byte, then data
   std::uint8_t* previous = nullptr;  // the pass's previous raw row (zeros at pass start)
   std::uint8_t* converted = nullptr;
@@ -180,6 +201,13 @@ void PlaceInStore(const PngReadState& s, const std::uint8_t* raw, std::size_t ra
   if (converted != destination) std::memcpy(destination, converted, rawLength - 1);
 }
 
+// Gives the pass's first row a previous row of zeros. Only what earlier passes wrote is
+// cleared: the rest of the buffer has never been touched.
+void StartPass(RowMachine& m, std::size_t rawLength) {
+  std::memset(m.previous, 0, std::min(rawLength, m.written));
+  m.written = std::max(m.written, rawLength);
+}
+
 // Filter byte and data of a row of `pixels` pixels.
 std::size_t RawRowLength(const PngReadState& s, std::int64_t pixels) {
   return std::size_t((pixels * s.Format.PixelBits + 7) / 8) + 1;
@@ -203,7 +231,7 @@ void ReadPass(PngReadState& s, RowMachine& m, const Adam7Pass& pass) {
   const std::int64_t pixels = Adam7Span(s.Width, pass.firstColumn, pass.columnStep);
   if (pixels == 0) return;  // a pass without columns has no rows, not even filter bytes
   const std::size_t rawLength = RawRowLength(s, pixels);
-  std::memset(m.previous, 0, rawLength);
+  StartPass(m, rawLength);
   for (std::int64_t y = pass.firstRow; y < s.Height; y += pass.rowStep)
     ReadPassRow(s, m, rawLength, std::uint32_t(pixels), pass, PictureRow(s.Desc, int(y)));
 }
@@ -216,7 +244,7 @@ void ReadPass(PngReadState& s, RowMachine& m, const Adam7Pass& pass) {
 void ReadRowsInStore(PngReadState& s, RowMachine& m) {
   const std::size_t rawLength = RawRowLength(s, s.Width);
   const std::size_t dataLength = rawLength - 1;
-  std::memset(m.previous, 0, rawLength);  // the row above the first
+  StartPass(m, rawLength);  // the row above the first
   const std::uint8_t* prior = m.previous;
   for (int y = 0; y < s.Height;) {
     std::uint8_t* upper = PictureRow(s.Desc, y);
@@ -268,8 +296,12 @@ void ChoosePalette(PngReadState& s) {
 
 void AllocateStore(PngReadState& s) {
   TVynDIBDesc fresh{};
-  s.Target->AllocImage(fresh, s.Width, s.HasAlpha, s.PaletteTable.data(), int(s.PaletteCount),
-                       int(s.Format.ImageBits), s.Height);
+  // A picture with alpha takes a 32-bit store. Asking the store for alpha would fill every
+  // pixel with opaque black before any data is seen; the rows cover every pixel anyway, so
+  // the store is made plain and given its alpha mode below.
+  const int storeBits = s.HasAlpha ? 32 : int(s.Format.ImageBits);
+  s.Target->AllocImage(fresh, s.Width, false, s.PaletteTable.data(), int(s.PaletteCount), storeBits,
+                       s.Height);
   s.Desc = fresh;  // the reader's own fields follow
   if (s.AlphaCount > 0)
     std::memcpy(AlphaTable(s.Desc), s.AlphaTable.data(), std::size_t(s.AlphaCount));
@@ -284,11 +316,11 @@ void AllocateStore(PngReadState& s) {
   s.Desc.TransValue = s.TransValue;
   s.Desc.BGValue = s.BGValue;
   s.Desc.AlphaCount = s.AlphaCount;
-  // A 32-bit store sets its own alpha mode (an alpha byte per pixel); the colour keys are
-  // the reader's.
+  // A 32-bit store has an alpha byte per pixel; the colour keys are the reader's.
   constexpr DWORD kKeyModes = kTransModeMask | kBGModeMask;
-  s.Desc.KeyFlags = s.HasAlpha ? (fresh.KeyFlags & kAlphaModeMask) | (s.ReaderKeyFlags & kKeyModes)
-                               : s.ReaderKeyFlags;
+  s.Desc.KeyFlags =
+      s.HasAlpha ? (DWORD(kAlphaModePixel) << kAlphaModeShift) | (s.ReaderKeyFlags & kKeyModes)
+                 : s.ReaderKeyFlags;
   // The store may hold fewer entries than PLTE gave (a 1-bit image keeps 2): a background
   // index must name one of the entries it keeps.
   if (BGMode(s.Desc) == kKeyModeIndex && s.BGValue >= DWORD(s.Desc.PaletteCount))
@@ -313,7 +345,7 @@ void AllocateRows(PngReadState& s, RowMachine& m) {
   const std::size_t rowBytes = std::size_t((std::int64_t(s.Width) * widest + 7) / 8);
   const std::size_t size =
       (std::max(rowBytes, std::size_t(s.Desc.LineSize)) + kRowSlack + 3) & ~std::size_t(3);
-  for (auto& b : m.buffers) b.assign(size, 0);
+  for (auto& b : m.buffers) b.Allocate(size);
   m.current = m.buffers[0].data();
   m.previous = m.buffers[1].data();
   m.converted = m.buffers[2].data();

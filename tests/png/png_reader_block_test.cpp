@@ -1,6 +1,10 @@
 // Image data much larger than the block the reader inflates at a time: rows that straddle
 // blocks or are longer than one, narrow rows by the thousand, interlaced passes, and streams that
 // hold more or less than the picture needs.
+#include <fstream>
+#include <optional>
+#include <sstream>
+
 #include "png/adam7.h"
 #include "tests/png/png_reader_test_util.h"
 
@@ -105,6 +109,50 @@ TEST(LargeImageDataStream, CompressedDataCutOffFails) {
   const Bytes cut(z.begin(), z.begin() + std::ptrdiff_t(z.size() / 2));
   const Bytes file = PngBuilder().IHDR(kBig.width, kBig.height, 8, 2).Chunk("IDAT", cut).End();
   EXPECT_EQ(LoadError(file), "not next IDAT Chunk");
+}
+
+// One line of /proc/self/status ("VmRSS:", "VmHWM:") in bytes.
+std::size_t StatusBytes(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(field, 0) != 0) continue;
+    std::istringstream value(line.substr(field.size()));
+    std::size_t kib = 0;
+    value >> kib;
+    return kib * 1024;
+  }
+  return 0;
+}
+
+// How far resident memory rose above its level before `load`; nullopt where the high-water
+// mark cannot be reset.
+template <typename Load>
+std::optional<std::size_t> PeakGrowth(Load load) {
+  std::ofstream reset("/proc/self/clear_refs");
+  reset << "5";
+  reset.close();
+  if (!reset) return std::nullopt;
+  const std::size_t before = StatusBytes("VmRSS:");
+  load();
+  const std::size_t peak = StatusBytes("VmHWM:");
+  return peak > before ? peak - before : 0;
+}
+
+// A header claiming a huge picture with next to no data after it is refused before the
+// picture's memory is touched: pixels and row buffers take memory as rows arrive.
+TEST(LargeImageDataStream, HeaderWithoutDataTakesNoPictureMemory) {
+  struct Claim {
+    std::uint32_t width, height;
+    std::uint8_t depth;
+  };
+  for (const Claim c : {Claim{16777215, 16, 16}, Claim{16384, 16384, 8}}) {
+    const Bytes file = PngBuilder().IHDR(c.width, c.height, c.depth, 6).IDAT(Bytes(13, 0)).End();
+    const std::size_t picture = std::size_t(c.width) * c.height * 4;
+    const auto growth =
+        PeakGrowth([&] { EXPECT_EQ(LoadError(file), "PNG LoadStream: image data too short"); });
+    if (!growth) GTEST_SKIP() << "the high-water mark cannot be reset here";
+    EXPECT_LT(*growth, picture / 4) << c.width << " x " << c.height;
+  }
 }
 
 }  // namespace
