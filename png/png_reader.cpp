@@ -321,10 +321,6 @@ void AllocateStore(PngReadState& s) {
   s.Desc.KeyFlags =
       s.HasAlpha ? (DWORD(kAlphaModePixel) << kAlphaModeShift) | (s.ReaderKeyFlags & kKeyModes)
                  : s.ReaderKeyFlags;
-  // The store may hold fewer entries than PLTE gave (a 1-bit image keeps 2): a background
-  // index must name one of the entries it keeps.
-  if (BGMode(s.Desc) == kKeyModeIndex && s.BGValue >= DWORD(s.Desc.PaletteCount))
-    ReaderFail("PNG LoadStream: error BGColorIndex");
 }
 
 // The raw bytes of all rows of all passes, filter bytes included.

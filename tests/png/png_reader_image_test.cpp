@@ -162,6 +162,20 @@ TEST(ReaderImage, GreyKeyOutsideTheRampIsDropped) {
   EXPECT_EQ(image->GetTransColor(), clNone);
 }
 
+// A 1-bit store keeps 2 entries of a 256-entry PLTE: an index PLTE has but the store lacks
+// loads, and names no background colour.
+TEST(ReaderImage, BKGDIndexPastStorePaletteGivesNoBackground) {
+  auto image = LoadOk(PngBuilder()
+                          .IHDR(1, 2, 1, 3)
+                          .Chunk("PLTE", Bytes(256 * 3, 0x40))
+                          .Chunk("bKGD", {200})
+                          .IDAT({0, 0x00, 0, 0x80})
+                          .End());
+  EXPECT_EQ(DescOf(image).PaletteCount, 2);
+  EXPECT_EQ(image->GetBGColor(), clNone);
+  EXPECT_EQ(image->Image()->BGIndex(), -1);
+}
+
 TEST(ReaderImage, RGBKeysOf16BitImagesTakeHighBytesOf8BitLowBytes) {
   const Bytes key = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
   auto wide = LoadOk(

@@ -133,10 +133,6 @@ std::vector<RuleCase> Cases() {
        "PNG LoadStream: error BGColorIndex"},
       {"BKGDIndexPastPLTE", PaletteHead().Chunk("PLTE", Palette(2)).Chunk("bKGD", {2}).End(),
        "PNG LoadStream: error BGColorIndex"},
-      // PLTE offers 4 entries but a 1-bit store keeps 2: index 3 names nothing the image has.
-      {"BKGDIndexPastStorePalette",
-       PaletteHead().Chunk("PLTE", Palette(4)).Chunk("bKGD", {3}).IDAT(kPaletteRows).End(),
-       "PNG LoadStream: error BGColorIndex"},
       {"GAMALength3", GreyHead().Chunk("gAMA", {0, 0, 0}).End(), "PNG LoadStream: error gAMA"},
       {"TwoGAMA", GreyHead().Chunk("gAMA", {0, 0, 0, 1}).Chunk("gAMA", {0, 0, 0, 1}).End(),
        "PNG LoadStream: error gAMA"},
