@@ -2,6 +2,7 @@
 // the chunk-order rules first, then consumes exactly the chunk's data.
 #include "png/png_chunk_handlers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -56,12 +57,17 @@ bool BeforeImageData(const PngReadState& s) {
   return s.SeenIHDR && !s.DoneIDAT;
 }
 
-// Reads a text chunk's data, followed by one 0 byte so a key always ends.
+// Reads a text chunk's data, followed by one 0 byte so a key always ends. Data that could
+// not fit in the gathered text is skipped unread. What is kept covers the key, its separator,
+// the method byte and deflate's worst case (5 bytes per stored block of 65535, 6 of zlib
+// framing), so a zTXt stream cut there still yields as much text as fits.
 std::vector<char> ReadTextChunk(PngReadState& s) {
-  if (std::uint32_t(s.ChunkLeft) > s.Limits.MaxTextBytes)
-    ReaderFail("PNG LoadStream: text over limit");
-  std::vector<char> data(std::size_t(s.ChunkLeft) + 1, '\0');
-  ReadChunkData(s, data.data(), std::uint32_t(s.ChunkLeft));
+  const std::size_t limit = s.Limits.MaxTextBytes;
+  const std::size_t wanted = limit + limit / 8192 + kMaxKeywordLength + 16;
+  const std::size_t length = std::min(std::size_t(s.ChunkLeft), wanted);
+  std::vector<char> data(length + 1, '\0');
+  ReadChunkData(s, data.data(), std::uint32_t(length));
+  SkipChunkRest(s);
   return data;
 }
 
@@ -72,20 +78,26 @@ std::string_view TextKey(const std::vector<char>& data) {
   return std::string_view(data.data(), length);
 }
 
-void AppendHeader(PngReadState& s, std::string_view key) {
-  if (!AppendTextHeader(s.Text.bytes(), key, s.Limits.MaxTextBytes))
-    ReaderFail("PNG LoadStream: text over limit");
+// Once something did not fit, the text is full: later chunks add nothing to it.
+bool AppendHeader(PngReadState& s, std::string_view key) {
+  s.TextFull = !AppendTextHeader(s.Text.bytes(), key, s.Limits.MaxTextBytes);
+  return !s.TextFull;
 }
 
 void AppendBody(PngReadState& s, std::string_view text) {
-  if (!AppendTextBody(s.Text.bytes(), text, s.Limits.MaxTextBytes))
-    ReaderFail("PNG LoadStream: text over limit");
+  s.TextFull = !AppendTextBody(s.Text.bytes(), text, s.Limits.MaxTextBytes);
 }
 
-// Inflates a zTXt's compressed text. The text ends at the first 0 byte (or the end of the
-// stream); it is normalised as a whole, so a line break or a double-byte character that
-// straddles two output pieces stays one.
-std::string InflateText(PngReadState& s, const char* data, std::size_t size) {
+// The bytes the gathered text still has room for.
+std::size_t TextRoom(const PngReadState& s) {
+  const std::size_t used = s.Text.bytes().size();
+  return used < s.Limits.MaxTextBytes ? s.Limits.MaxTextBytes - used : 0;
+}
+
+// Inflates a zTXt's compressed text, up to `wanted` bytes. The text ends at the first 0 byte
+// (or the end of the stream); it is normalised as a whole, so a line break or a double-byte
+// character that straddles two output pieces stays one.
+std::string InflateText(PngReadState& s, const char* data, std::size_t size, std::size_t wanted) {
   z_stream& z = s.Inflater->Z();
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
   z.avail_in = uInt(size);
@@ -101,10 +113,8 @@ std::string InflateText(PngReadState& s, const char* data, std::size_t size) {
     const std::string_view piece(reinterpret_cast<const char*>(s.InBuf.data()), produced);
     const std::size_t zero = piece.find('\0');
     const std::string_view kept = piece.substr(0, zero);
-    if (kept.size() > s.Limits.MaxTextBytes - text.size())
-      ReaderFail("PNG LoadStream: text over limit");
-    text.append(kept);
-    if (zero != std::string_view::npos || result == Z_STREAM_END) break;
+    text.append(kept.substr(0, wanted - text.size()));
+    if (zero != std::string_view::npos || result == Z_STREAM_END || text.size() == wanted) break;
     if (z.avail_in == 0 && z.avail_out > 0) break;
   }
   return text;
@@ -280,16 +290,18 @@ void HandleOFFS(PngReadState& s) {
 
 void HandleTEXT(PngReadState& s) {
   if (!s.SeenIHDR || s.ChunkLeft <= 0) ReaderFail("PNG LoadStream: error tEXt");
+  if (s.TextFull) return SkipChunkRest(s);
   const std::vector<char> data = ReadTextChunk(s);
   const std::string_view key = TextKey(data);
   const std::size_t length = data.size() - 1;
   if (key.size() >= length) ReaderFail("PNG LoadStream: error textkey");  // no separator
-  AppendHeader(s, key);
+  if (!AppendHeader(s, key)) return;
   AppendBody(s, std::string_view(data.data() + key.size() + 1, length - key.size() - 1));
 }
 
 void HandleZTXT(PngReadState& s) {
   if (!s.SeenIHDR || s.ChunkLeft <= 0) ReaderFail("PNG LoadStream: error zEXt");
+  if (s.TextFull) return SkipChunkRest(s);
   const std::vector<char> data = ReadTextChunk(s);
   const std::string_view key = TextKey(data);
   const std::size_t length = data.size() - 1;
@@ -297,10 +309,12 @@ void HandleZTXT(PngReadState& s) {
   if (length - key.size() < 3) ReaderFail("PNG LoadStream: error textkey");
   if (std::uint8_t(data[key.size() + 1]) != kZTXtMethodDeflate)
     ReaderFail("PNG LoadStream: not support Compression");
-  AppendHeader(s, key);
+  if (!AppendHeader(s, key)) return;
   InflaterResetGuard reset(*s.Inflater);
   const std::size_t start = key.size() + 2;
-  AppendBody(s, InflateText(s, data.data() + start, length - start));
+  // Normalising never shortens text, so one byte more than the room fills it and shows
+  // whether its last character fits whole.
+  AppendBody(s, InflateText(s, data.data() + start, length - start, TextRoom(s) + 1));
 }
 
 void HandleIEND(PngReadState& s) {

@@ -17,7 +17,13 @@ class InflateStream {
   InflateStream& operator=(const InflateStream&) = delete;
 
   z_stream& Z() { return z_; }
-  void Reset() { inflateReset(&z_); }
+  // Ready for a new stream. Input a stream left unread (a text stopped early) is dropped too:
+  // it belongs to a chunk whose buffer is gone.
+  void Reset() {
+    inflateReset(&z_);
+    z_.next_in = nullptr;
+    z_.avail_in = 0;
+  }
   // Whether inflate computes and checks the stream's Adler-32 checksum. The image data stops
   // at its last row, before the checksum, so computing it there is wasted work.
   void SetChecksum(bool on) { inflateValidate(&z_, on ? 1 : 0); }

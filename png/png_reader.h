@@ -55,7 +55,8 @@ struct PngReadState {
   bool InTrailingIDAT = false;
   bool ImageDataEnded = false;  // the compressed image data reached its end
 
-  AnsiString Text;  // gathered tEXt / zTXt text, Shift_JIS bytes
+  AnsiString Text;        // gathered tEXt / zTXt text, Shift_JIS bytes
+  bool TextFull = false;  // the text reached its limit: further text chunks are skipped
   std::int32_t OffsetX = 0, OffsetY = 0;
   bool Prefixed = false;
 

@@ -1,5 +1,6 @@
 // Text gathered from tEXt and zTXt chunks: header lines, separators, line-break
 // normalisation that leaves Shift_JIS double-byte characters whole.
+#include "png/png_limits.h"
 #include "png/png_text_gather.h"
 #include "tests/png/png_reader_test_util.h"
 
@@ -56,16 +57,24 @@ TEST(ReaderText, KeyOf79BytesIsAccepted) {
   EXPECT_EQ(GatheredText(Head().Chunk("tEXt", TextChunk(key, "v"))), "$#" + key + "\r\nv");
 }
 
+// The image data that follows starts afresh, whatever of the compressed text was unread.
 TEST(ReaderText, TextStopsAtItsFirstZeroByte) {
   EXPECT_EQ(GatheredText(Head().Chunk("tEXt", TextChunk("k", std::string("ab\0cd", 5)))),
             "$#k\r\nab");
+  EXPECT_EQ(GatheredText(Head().Chunk(
+                "zTXt", ZTextChunk("k", "ab" + std::string(1, '\0') + std::string(70000, 'c')))),
+            "$#k\r\nab");
 }
 
-// A header always starts a line of its own, even after a last line of one character.
-TEST(ReaderText, HeaderAfterOneCharacterLastLineStartsANewLine) {
+// A header gets a line break before it only when more than one character follows the last
+// one: a last line of a single character runs straight into the next header.
+TEST(ReaderText, HeaderFollowsAOneCharacterLastLineDirectly) {
   EXPECT_EQ(GatheredText(
                 Head().Chunk("tEXt", TextChunk("A", "a\r\nb")).Chunk("tEXt", TextChunk("B", "c"))),
-            "$#A\r\na\r\nb\r\n$#B\r\nc");
+            "$#A\r\na\r\nb$#B\r\nc");
+  EXPECT_EQ(GatheredText(
+                Head().Chunk("tEXt", TextChunk("A", "a\r\nbc")).Chunk("tEXt", TextChunk("B", "c"))),
+            "$#A\r\na\r\nbc\r\n$#B\r\nc");
 }
 
 TEST(ReaderText, TextEndingInALineBreakNeedsNoSeparator) {
@@ -115,18 +124,45 @@ INSTANTIATE_TEST_SUITE_P(
                     BreakCase{"SingleByteKatakanaIsNotALeadByte", "\xB1\n", "\xB1\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A body keeps what fits, never half a double-byte character or half a CR LF; a header
+// goes in whole or not at all.
 TEST(ReaderText, GatheringStopsAtTheTextLimit) {
   std::string text = "x";
   EXPECT_FALSE(AppendTextBody(text, std::string(10, 'a'), 10));
-  EXPECT_EQ(text, "x");
-  EXPECT_TRUE(AppendTextBody(text, std::string(9, 'a'), 10));
+  EXPECT_EQ(text, "x" + std::string(9, 'a'));
   EXPECT_FALSE(AppendTextHeader(text, "k", 10));
+  EXPECT_EQ(text.size(), 10u);
+
+  text = "x";
+  EXPECT_FALSE(AppendTextBody(text, "\x82\xA0\x82\xA0", 4));
+  EXPECT_EQ(text, "x\x82\xA0");
+  text = "x";
+  EXPECT_FALSE(AppendTextBody(text, "ab\n", 4));
+  EXPECT_EQ(text, "xab");
+  text = "x";
+  EXPECT_TRUE(AppendTextBody(text, "ab\n", 5));
+  EXPECT_EQ(text, "xab\r\n");
 }
 
-TEST(ReaderText, ZTXtBombStopsAtTheTextLimit) {
-  const std::string huge(5 << 20, 'a');  // deflates to a few kilobytes
-  EXPECT_EQ(LoadError(Head().Chunk("zTXt", ZTextChunk("k", huge)).IDAT({0, 0}).End()),
-            "PNG LoadStream: text over limit");
+// Text past the limit is dropped, not the picture: gathering stops where the text is full,
+// on a character boundary, and later text chunks add nothing. A zTXt that inflates to far
+// more (a "bomb") is only inflated as far as the text has room.
+TEST(ReaderText, OversizedTextIsCutAndThePictureLoads) {
+  std::string doubleBytes;
+  for (int i = 0; i < (3 << 20); ++i) doubleBytes += "\x82\xA0";
+  for (const char* type : {"tEXt", "zTXt"}) {
+    const Bytes chunk =
+        std::string(type) == "tEXt" ? TextChunk("k", doubleBytes) : ZTextChunk("k", doubleBytes);
+    TUxPNG image;
+    Load(image,
+         Head().Chunk(type, chunk).Chunk("tEXt", TextChunk("Next", "x")).IDAT({0, 0x33}).End());
+    EXPECT_EQ(image.GetWidth(), 1);
+    const std::string& text = image.FInfoText.bytes();
+    // "$#k" CR LF and whole characters: the next one would not fit whole.
+    ASSERT_EQ(text.size(), kMaxTextBytes - 1) << type;
+    EXPECT_EQ(text.substr(0, 7), "$#k\r\n\x82\xA0") << type;
+    EXPECT_EQ(text.substr(text.size() - 2), "\x82\xA0") << type;
+  }
 }
 
 }  // namespace
