@@ -34,10 +34,26 @@ class FailingPng : public TUxPNG {
 
 const std::string kOldContent = "the user's old picture";
 
+// Makes folder the working directory while it lives.
+class WorkingDirectory {
+ public:
+  explicit WorkingDirectory(const std::filesystem::path& folder)
+      : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~WorkingDirectory() { std::filesystem::current_path(previous_); }
+  WorkingDirectory(const WorkingDirectory&) = delete;
+  WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
 }  // namespace
 
 TEST(SaveCommand, CancelledDialogWritesNothing) {
   TempFolder folder;
+  const WorkingDirectory inFolder(folder.Path());  // where a file without a folder would land
   ComposedWindow composed;
   composed.window.SaveFileName.reset();
   Button2Click(composed.window);
