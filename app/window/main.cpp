@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/window/form1.h"
+#include "app/window/qt_translation.h"
 #include "image/color_tables.h"
 #include "png/png_registration.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
   const PngFormatRegistration pngFormat;  // until the program ends, after the window is gone
   QApplication::setApplicationName(QStringLiteral("Nimbrel"));
   QApplication::setFont(TForm1::WindowFont());  // so the dialogs and boxes match the window
+  const TQtTranslation qtTexts;                 // before the window builds its dialogs
 
   TForm1 Form1;
   Form1.show();

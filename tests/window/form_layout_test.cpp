@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <algorithm>
 #include <ostream>
 #include <string>
 
+#include "app/window/qt_translation.h"
 #include "app/window/sjis_input.h"
 #include "window_test_util.h"
 
@@ -56,6 +61,40 @@ TEST(FormLayout, CaptionsHintsAndTheWindowFont) {
   if (QFontDatabase::hasFamily(first)) {
     EXPECT_TRUE(QFontDatabase::writingSystems(first).contains(QFontDatabase::Japanese));
   }
+}
+
+bool HasJapanese(const QString& text) {
+  return std::any_of(text.begin(), text.end(), [](QChar c) {
+    return (c >= QChar(0x3040) && c <= QChar(0x30FF)) || (c >= QChar(0x4E00) && c <= QChar(0x9FFF));
+  });
+}
+
+// The title and every button of the dialog's button box but "OK", which Japanese keeps.
+void ExpectJapanese(const QDialog& dialog) {
+  EXPECT_TRUE(HasJapanese(dialog.windowTitle())) << dialog.windowTitle().toStdString();
+  const auto* box = dialog.findChild<QDialogButtonBox*>();
+  ASSERT_NE(box, nullptr);
+  ASSERT_FALSE(box->buttons().isEmpty());
+  for (const QAbstractButton* button : box->buttons()) {
+    if (button->text() == "OK") continue;
+    EXPECT_TRUE(HasJapanese(button->text())) << button->text().toStdString();
+  }
+}
+
+TEST(FormLayout, QtsOwnDialogsAndMenusSpeakTheUsersLanguage) {
+  TestApplication();
+  const QLocale previous;
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  {
+    const TQtTranslation translation;
+    ASSERT_TRUE(translation.Installed()) << "Qt's Japanese catalogue is not installed";
+    WindowFixture w;
+    ExpectJapanese(*w.form->SaveDialog1);
+    ExpectJapanese(*w.form->ColorDialog1);
+    const std::unique_ptr<QMenu> menu(w.form->Memo1->createStandardContextMenu());
+    EXPECT_TRUE(HasJapanese(menu->actions().constFirst()->text()));
+  }
+  QLocale::setDefault(previous);
 }
 
 TEST(FormLayout, TabOrderStartsAtTheDrawButtonAndSkipsThePanels) {
