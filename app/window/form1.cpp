@@ -8,13 +8,13 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTimer>
 
 #include "app/save_command.h"
+#include "app/window/line_edit.h"
+#include "app/window/memo_edit.h"
 #include "app/window/picture_image.h"
 #include "app/window/sjis_input.h"
 #include "platform/exception.h"
@@ -106,15 +106,13 @@ QFont TForm1::WindowFont() {
 
 void TForm1::CreateComponents() {
   Button1 = new QPushButton(QStringLiteral("描\u3000画"), this);
-  Edit1 = new QLineEdit(this);
-  Edit2 = new QLineEdit(this);
+  Edit1 = new TLineEdit(this);
+  Edit2 = new TLineEdit(this);
   Button2 = new QPushButton(QStringLiteral("保\u3000存"), this);
   Image1 = new QLabel(this);
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Image1->setFocusPolicy(Qt::ClickFocus);  // clicking the picture lets Ctrl+C copy it
   Memo1 = new TMemoEdit(this);
-  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);  // one text line is one description line
-  Memo1->setTabChangesFocus(true);
   PFontColor = MakePanel(QStringLiteral("文字色"), this);
   PBorderColor = MakePanel(QStringLiteral("文字の枠"), this);
   for (QLineEdit* edit : {Edit1, Edit2}) {
@@ -169,9 +167,12 @@ void TForm1::SetTabOrder() {
 void TForm1::Connect() {
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-  connect(Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);
-  connect(Edit2, &QLineEdit::textChanged, this, &TForm1::Edit2Change);
+  connect(Edit1, &TLineEdit::textSettled, this, &TForm1::Edit1Change);
+  connect(Edit2, &TLineEdit::textSettled, this, &TForm1::Edit2Change);
+  // Text that comes without a key release (pasted, dropped, committed by the input method) is
+  // guarded as typed text is.
   connect(Memo1, &TMemoEdit::keyReleased, this, &TForm1::Memo1KeyUp);
+  connect(Memo1, &TMemoEdit::textArrived, this, &TForm1::Memo1KeyUp);
   connect(PFontColor, &QPushButton::clicked, this, &TForm1::PFontColorClick);
   connect(PBorderColor, &QPushButton::clicked, this, &TForm1::PBorderColorClick);
 }
@@ -233,28 +234,11 @@ AnsiString TForm1::DescriptionLine(int index) const {
 }
 
 void TForm1::SetDescriptionLine(int index, const AnsiString& text) {
-  const QTextBlock block = Memo1->document()->findBlockByNumber(index);
-  if (!block.isValid()) return;
-  QTextCursor cursor(block);
-  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-  cursor.insertText(FromAnsi(text));
+  Memo1->ReplaceLine(index, FromAnsi(text));
 }
 
 void TForm1::DeleteDescriptionLine(int index) {
-  const QTextBlock block = Memo1->document()->findBlockByNumber(index);
-  if (!block.isValid()) return;
-  QTextCursor cursor(block);
-  if (block.next().isValid()) {
-    // The line and the break after it.
-    cursor.setPosition(block.next().position(), QTextCursor::KeepAnchor);
-  } else if (block.previous().isValid()) {
-    // The last line: the break before it and the line.
-    cursor.setPosition(block.previous().position() + block.previous().length() - 1);
-    cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
-  } else {
-    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-  }
-  cursor.removeSelectedText();
+  Memo1->DeleteLine(index);
 }
 
 void TForm1::PaintPanel(QPushButton* panel, COLORREF color, COLORREF caption) {

@@ -15,8 +15,8 @@
 class QColorDialog;
 class QFileDialog;
 class QLabel;
-class QLineEdit;
 class QPushButton;
+class TLineEdit;
 class TMemoEdit;
 
 class TForm1 : public QWidget, public CaptionWindow {
@@ -59,8 +59,8 @@ class TForm1 : public QWidget, public CaptionWindow {
   QPushButton* Button1;
   QFileDialog* OpenDialog1;
   QFileDialog* SaveDialog1;
-  QLineEdit* Edit1;
-  QLineEdit* Edit2;
+  TLineEdit* Edit1;
+  TLineEdit* Edit2;
   QPushButton* Button2;
   QLabel* Image1;
   TMemoEdit* Memo1;

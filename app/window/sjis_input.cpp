@@ -1,9 +1,5 @@
 #include "app/window/sjis_input.h"
 
-#include <QInputMethodEvent>
-#include <QKeyEvent>
-#include <QMimeData>
-
 #include "platform/ansi_string.h"
 #include "platform/exception.h"
 
@@ -48,39 +44,4 @@ QValidator::State TSjisValidator::validate(QString& input, int&) const {
   if (!bad) return Acceptable;
   emit refused(uint(*bad));
   return Invalid;
-}
-
-bool TMemoEdit::Refuse(const QString& text) {
-  const auto bad = FirstUnencodable(text);
-  if (!bad) return false;
-  emit refused(uint(*bad));
-  return true;
-}
-
-void TMemoEdit::keyPressEvent(QKeyEvent* event) {
-  if (!event->text().isEmpty() && Refuse(event->text())) {
-    event->accept();
-    return;
-  }
-  QPlainTextEdit::keyPressEvent(event);
-}
-
-void TMemoEdit::keyReleaseEvent(QKeyEvent* event) {
-  QPlainTextEdit::keyReleaseEvent(event);
-  if (!event->isAutoRepeat()) emit keyReleased();
-}
-
-void TMemoEdit::inputMethodEvent(QInputMethodEvent* event) {
-  if (Refuse(event->commitString())) {
-    QInputMethodEvent cleared;  // drops the composition along with the refused text
-    QPlainTextEdit::inputMethodEvent(&cleared);
-    event->accept();
-    return;
-  }
-  QPlainTextEdit::inputMethodEvent(event);
-}
-
-void TMemoEdit::insertFromMimeData(const QMimeData* source) {
-  if (source->hasText() && Refuse(source->text())) return;
-  QPlainTextEdit::insertFromMimeData(source);
 }

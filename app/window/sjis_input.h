@@ -4,7 +4,6 @@
 // which character it was.
 #pragma once
 
-#include <QPlainTextEdit>
 #include <QValidator>
 #include <optional>
 
@@ -22,26 +21,4 @@ class TSjisValidator : public QValidator {
 
  signals:
   void refused(uint character) const;
-};
-
-// The description field: refuses such insertions and reports every key release.
-class TMemoEdit : public QPlainTextEdit {
-  Q_OBJECT
- public:
-  using QPlainTextEdit::QPlainTextEdit;
-
- signals:
-  void refused(uint character);
-  // A key was let go (auto-repeat releases excluded: one press, one release).
-  void keyReleased();
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
-  void inputMethodEvent(QInputMethodEvent* event) override;
-  void insertFromMimeData(const QMimeData* source) override;
-
- private:
-  // True (and refused emitted) when text must not go in.
-  bool Refuse(const QString& text);
 };

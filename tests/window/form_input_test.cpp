@@ -2,18 +2,38 @@
 
 #include <QClipboard>
 #include <QInputMethodEvent>
-#include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
 
-#include "app/window/sjis_input.h"
 #include "window_test_util.h"
 
 namespace {
 
-// Every delivered refusal is queued; this runs the queue.
+// Refusals and text that arrives without a key release are handled from the event loop; this
+// runs what is queued.
 void DeliverQueued() {
   QApplication::processEvents();
+}
+
+// Text already in the description that no guard has looked at yet.
+void SetUnguardedDescription(TForm1& form, const QString& text) {
+  const QSignalBlocker unreported(form.Memo1);
+  form.Memo1->setPlainText(text);
+}
+
+QString Lines(int count) {
+  QStringList lines;
+  for (int i = 1; i <= count; ++i) lines << QString::number(i);
+  return lines.join('\n');
+}
+
+void SendInputMethod(QWidget* field, const QString& preedit, const QString& commit = {}) {
+  QInputMethodEvent event(preedit, {});
+  event.setCommitString(commit);
+  QApplication::sendEvent(field, &event);
 }
 
 }  // namespace
@@ -44,8 +64,7 @@ TEST(FormInput, EveryKeyReleaseInTheDescriptionRedraws) {
 TEST(FormInput, TheKeyReleaseGuardTrimsEachTooWideLineAfterItsMessage) {
   WindowFixture w;
   const QString wide(60, QChar(u'W'));
-  w.form->Memo1->setPlainText("short\n" + wide + "\nok\n" + wide + "\n");
-  EXPECT_TRUE(w.dialogs->messages.isEmpty());  // pasted text waits for a key release
+  SetUnguardedDescription(*w.form, "short\n" + wide + "\nok\n" + wide + "\n");
   ReleaseKey(w.form->Memo1, Qt::Key_Shift);
   ASSERT_EQ(w.dialogs->messages.size(), 2);
   EXPECT_EQ(w.dialogs->messages[0], "2行目を自動調整で文字削除します");
@@ -62,10 +81,65 @@ TEST(FormInput, TheKeyReleaseGuardTrimsEachTooWideLineAfterItsMessage) {
 
 TEST(FormInput, AutoRepeatReleasesDoNotRunTheGuard) {
   WindowFixture w;
-  w.form->Memo1->setPlainText(QString(60, QChar(u'W')));
+  SetUnguardedDescription(*w.form, QString(60, QChar(u'W')));
   QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_W, Qt::NoModifier, "W", /*autorep=*/true);
   QApplication::sendEvent(w.form->Memo1, &repeat);
+  DeliverQueued();
   EXPECT_TRUE(w.dialogs->messages.isEmpty());
+}
+
+TEST(FormInput, NothingIsGuardedWhileTheInputMethodComposesAndTheCommitIs) {
+  WindowFixture w;
+  TForm1& f = *w.form;
+  const QString wide(60, QChar(u'W'));
+  SetUnguardedDescription(f, wide);
+  f.Memo1->setFocus();
+  SendInputMethod(f.Memo1, QStringLiteral("にほん"));
+  ReleaseKey(f.Memo1, Qt::Key_N);  // a release the input method let through
+  DeliverQueued();
+  EXPECT_TRUE(w.dialogs->messages.isEmpty());
+  EXPECT_EQ(f.Memo1->toPlainText(), wide);
+  SendInputMethod(f.Memo1, {}, QStringLiteral("日本"));
+  DeliverQueued();
+  ASSERT_EQ(w.dialogs->messages.size(), 1);
+  EXPECT_EQ(w.dialogs->messages[0], "1行目を自動調整で文字削除します");
+  EXPECT_LT(f.Memo1->toPlainText().size(), wide.size());
+
+  // A title committed while the next word is still composed: the line-limit box waits for the
+  // end of the composition, and so does the picture.
+  SetUnguardedDescription(f, Lines(10));
+  f.Edit1->setFocus();
+  const QImage before = w.Shown();
+  SendInputMethod(f.Edit1, QStringLiteral("しま"), QStringLiteral("星"));
+  DeliverQueued();
+  EXPECT_EQ(f.Edit1->text(), "星");
+  EXPECT_EQ(w.dialogs->messages.size(), 1);
+  EXPECT_EQ(w.Shown(), before);
+  SendInputMethod(f.Edit1, {}, QStringLiteral("島"));
+  DeliverQueued();
+  ASSERT_EQ(w.dialogs->messages.size(), 2);
+  EXPECT_EQ(w.dialogs->messages[1], "説明は9行までにしてください");
+  EXPECT_EQ(f.DescriptionLineCount(), 9);
+  EXPECT_NE(w.Shown(), before);
+}
+
+TEST(FormInput, TheLineLimitLeavesTheCaretOnAnEmptyLastLineInView) {
+  WindowFixture w;
+  TForm1& f = *w.form;
+  Type(f.Edit1, "T", Qt::Key_T);
+  f.Memo1->setFocus();
+  for (int line = 1; line <= 10; ++line) {
+    if (line > 1) Type(f.Memo1, "\r", Qt::Key_Return);
+    Type(f.Memo1, QString::number(line % 10), Qt::Key_0 + line % 10);
+  }
+  ASSERT_EQ(w.dialogs->messages.size(), 1);
+  EXPECT_EQ(w.dialogs->messages[0], "説明は9行までにしてください");
+  EXPECT_EQ(f.Memo1->toPlainText(), Lines(9) + "\n");
+  EXPECT_EQ(f.Memo1->textCursor().blockNumber(), 9);
+  QApplication::processEvents();
+  EXPECT_EQ(f.Memo1->verticalScrollBar()->maximum(), 0);
+  EXPECT_FALSE(f.Memo1->verticalScrollBar()->isVisible());
+  EXPECT_FALSE(f.Memo1->horizontalScrollBar()->isVisible());
 }
 
 TEST(FormInput, CharactersWithoutShiftJisAreRefusedInTheEdits) {
@@ -114,6 +188,89 @@ TEST(FormInput, CharactersWithoutShiftJisAreRefusedInTheDescription) {
   EXPECT_EQ(w.dialogs->messages.size(), 3);
 }
 
+// The ways text reaches a field without a key release.
+enum class Route { kMenuPaste, kDrop };
+
+struct ArrivalCase {
+  const char* name;
+  bool memo;  // Memo1 rather than Edit1
+  Route route;
+};
+
+void PrintTo(const ArrivalCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+std::unique_ptr<QMenu> ContextMenu(QWidget* field) {
+  if (auto* memo = qobject_cast<QTextEdit*>(field))
+    return std::unique_ptr<QMenu>(memo->createStandardContextMenu());
+  return std::unique_ptr<QMenu>(static_cast<QLineEdit*>(field)->createStandardContextMenu());
+}
+
+// Found by the shortcut the menu shows beside it, which no translation changes.
+void TriggerMenuAction(QWidget* field, QKeySequence::StandardKey key) {
+  const auto menu = ContextMenu(field);
+  const QString suffix = '\t' + QKeySequence(key).toString(QKeySequence::NativeText);
+  for (QAction* action : menu->actions()) {
+    if (action->text().endsWith(suffix)) return action->trigger();
+  }
+  ADD_FAILURE() << "no menu action for " << suffix.toStdString();
+}
+
+void Deliver(QWidget* field, Route route, const QString& text) {
+  if (route == Route::kMenuPaste) {
+    QGuiApplication::clipboard()->setText(text);
+    return TriggerMenuAction(field, QKeySequence::Paste);
+  }
+  auto* memo = qobject_cast<QTextEdit*>(field);
+  QWidget* target = memo ? memo->viewport() : field;
+  QMimeData data;
+  data.setText(text);
+  const QPoint at(5, 5);
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &move);
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+}
+
+class FormArrival : public testing::TestWithParam<ArrivalCase> {};
+
+TEST_P(FormArrival, RefusedOrRedrawnAsTypedTextAndUndoneFromTheMenu) {
+  WindowFixture w;
+  const ArrivalCase& c = GetParam();
+  QWidget* field = c.memo ? static_cast<QWidget*>(w.form->Memo1) : w.form->Edit1;
+  const auto text = [&] { return c.memo ? w.form->Memo1->toPlainText() : w.form->Edit1->text(); };
+  field->setFocus();
+  const QImage blank = w.Shown();
+
+  Deliver(field, c.route, QString::fromUtf8("😀"));
+  DeliverQueued();
+  ASSERT_EQ(w.dialogs->messages.size(), 1);
+  EXPECT_TRUE(w.dialogs->messages[0].contains("U+1F600"));
+  EXPECT_EQ(text(), "");
+
+  Deliver(field, c.route, QStringLiteral("星"));
+  DeliverQueued();
+  EXPECT_EQ(text(), "星");
+  EXPECT_NE(w.Shown(), blank);
+
+  TriggerMenuAction(field, QKeySequence::Undo);
+  DeliverQueued();
+  EXPECT_EQ(text(), "");
+  EXPECT_EQ(w.Shown(), blank);
+  EXPECT_EQ(w.dialogs->messages.size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, FormArrival,
+    testing::Values(ArrivalCase{"TitlePastedFromTheMenu", false, Route::kMenuPaste},
+                    ArrivalCase{"TitleDropped", false, Route::kDrop},
+                    ArrivalCase{"DescriptionPastedFromTheMenu", true, Route::kMenuPaste},
+                    ArrivalCase{"DescriptionDropped", true, Route::kDrop}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(FormInput, JapaneseFromTheInputMethodGoesIntoEveryField) {
   WindowFixture w;
   for (QWidget* field : {static_cast<QWidget*>(w.form->Edit1), static_cast<QWidget*>(w.form->Edit2),
@@ -140,11 +297,13 @@ TEST(FormInput, DescriptionLinesAsTheMemoHoldsThem) {
   EXPECT_EQ(f.DescriptionLineCount(), 3);
   f.SetDescriptionLine(1, AnsiString::FromUtf8("二"));
   EXPECT_EQ(f.Memo1->toPlainText(), "a\n二\nc");
-  f.DeleteDescriptionLine(2);
-  EXPECT_EQ(f.Memo1->toPlainText(), "a\n二");
+  f.DeleteDescriptionLine(2);  // the last line: its break before stays, as in a memo
+  EXPECT_EQ(f.Memo1->toPlainText(), "a\n二\n");
+  EXPECT_EQ(f.DescriptionLineCount(), 2);
   f.DeleteDescriptionLine(0);
-  EXPECT_EQ(f.Memo1->toPlainText(), "二");
+  EXPECT_EQ(f.Memo1->toPlainText(), "二\n");
   f.DeleteDescriptionLine(0);
+  EXPECT_EQ(f.Memo1->toPlainText(), "");
   EXPECT_EQ(f.DescriptionLineCount(), 0);
 }
 

@@ -55,7 +55,7 @@ TEST(FormLayout, CaptionsHintsAndTheWindowFont) {
   EXPECT_TRUE(f.Button2->toolTip().isEmpty());
   EXPECT_TRUE(f.Image1->toolTip().isEmpty());
   EXPECT_EQ(f.font().pixelSize(), 12);
-  EXPECT_EQ(f.Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(f.Memo1->lineWrapMode(), QTextEdit::NoWrap);
   // The first family is one that is installed and has Japanese glyphs, when any is.
   const QString first = TForm1::WindowFont().families().constFirst();
   if (QFontDatabase::hasFamily(first)) {

@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <deque>
 #include <memory>
@@ -15,6 +14,8 @@
 
 #include "app/window/form1.h"
 #include "app/window/form_dialogs.h"
+#include "app/window/line_edit.h"
+#include "app/window/memo_edit.h"
 
 inline QApplication& TestApplication() {
   static int argc = 1;
