@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -173,6 +174,8 @@ void TForm1::Connect() {
   // guarded as typed text is.
   connect(Memo1, &TMemoEdit::keyReleased, this, &TForm1::Memo1KeyUp);
   connect(Memo1, &TMemoEdit::textArrived, this, &TForm1::Memo1KeyUp);
+  connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+          &TForm1::Button2Click);
   connect(PFontColor, &QPushButton::clicked, this, &TForm1::PFontColorClick);
   connect(PBorderColor, &QPushButton::clicked, this, &TForm1::PBorderColorClick);
 }

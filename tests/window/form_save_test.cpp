@@ -36,10 +36,16 @@ constexpr rlim_t kPixelMemory = 312 * 180;
 
 }  // namespace
 
-TEST(FormSave, TheSaveDialogAsksForPngWithoutAnOverwritePrompt) {
+TEST(FormSave, TheButtonAndCtrlSAskForPngWithoutAnOverwritePrompt) {
   WindowFixture w;
   w.form->Button2->click();  // cancelled
   EXPECT_EQ(w.dialogs->saveDialogs, 1);
+  for (QWidget* field :
+       {static_cast<QWidget*>(w.form->Edit1), static_cast<QWidget*>(w.form->Memo1)}) {
+    field->setFocus();
+    PressKey(field, Qt::Key_S, "\x13", Qt::ControlModifier);
+  }
+  EXPECT_EQ(w.dialogs->saveDialogs, 3);
   EXPECT_EQ(w.dialogs->saveFilter, "PNG (*.png)");
   EXPECT_EQ(w.dialogs->saveSuffix, "png");
   EXPECT_FALSE(w.dialogs->saveConfirmsOverwrite);
