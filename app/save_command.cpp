@@ -3,7 +3,19 @@
 #include "app/composer.h"
 #include "app/replacing_file.h"
 #include "platform/bitmap.h"
+#include "platform/stream.h"
 #include "png/ux_png.h"
+
+namespace {
+
+// Copies the picture into image, with the grey as the colour to lay the caption over.
+void AssignCaption(TUxPNG& image, TBitmap& picture) {
+  image.Assign(&picture);
+  image.SetBGColor(kBackgroundGrey);
+  image.SetTransColor(kBackgroundGrey);
+}
+
+}  // namespace
 
 void Button2Click(CaptionWindow& window, FileSync sync) {
   const auto fileName = window.ExecuteSaveDialog();
@@ -11,8 +23,14 @@ void Button2Click(CaptionWindow& window, FileSync sync) {
 
   TBitmap& picture = window.Picture();
   TUxPNG image;
-  image.Assign(&picture);
-  image.SetBGColor(kBackgroundGrey);
-  image.SetTransColor(kBackgroundGrey);
+  AssignCaption(image, picture);
   if (!picture.Empty()) SaveGraphicReplacing(image, *fileName, sync);
+}
+
+std::vector<std::uint8_t> CaptionPngBytes(TBitmap& picture) {
+  TUxPNG image;
+  AssignCaption(image, picture);
+  TMemoryStream stream;
+  image.SaveToStream(stream);
+  return std::move(stream.Bytes());
 }

@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTextBlock>
@@ -295,8 +296,17 @@ std::optional<std::string> TForm1::ExecuteSaveDialog() {
   return QFile::encodeName(*chosen).toStdString();
 }
 
+std::unique_ptr<QMimeData> TForm1::PictureData() {
+  auto data = std::make_unique<QMimeData>();
+  data->setImageData(shown_);
+  const std::vector<std::uint8_t> png = CaptionPngBytes(picture_);
+  data->setData(QStringLiteral("image/png"),
+                QByteArray(reinterpret_cast<const char*>(png.data()), qsizetype(png.size())));
+  return data;
+}
+
 void TForm1::CopyPictureToClipboard() {
-  if (!shown_.isNull()) QGuiApplication::clipboard()->setImage(shown_);
+  Guarded([&] { QGuiApplication::clipboard()->setMimeData(PictureData().release()); });
 }
 
 bool TForm1::EditHasSelection() const {

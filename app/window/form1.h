@@ -15,6 +15,7 @@
 class QColorDialog;
 class QFileDialog;
 class QLabel;
+class QMimeData;
 class QPushButton;
 class TLineEdit;
 class TMemoEdit;
@@ -52,7 +53,9 @@ class TForm1 : public QWidget, public CaptionWindow {
 
   COLORREF FontCaptionColor() const { return fontCaption_; }
   COLORREF BorderCaptionColor() const { return borderCaption_; }
-  // Puts the picture on the clipboard as an image.
+  // The picture for other programs: as an image, from which the clipboard makes its DIB and BMP
+  // forms, and as image/png, the very bytes the save command writes.
+  std::unique_ptr<QMimeData> PictureData();
   void CopyPictureToClipboard();
 
   // The components, in their order of declaration.

@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include "app/libpng_decode.h"
+#include "app/temp_folder.h"
 #include "window_test_util.h"
 
 namespace {
@@ -367,7 +369,8 @@ TEST(FormColourCancel, ConfirmingTheSameColourStillRedraws) {
   EXPECT_NE(w.form->Image1->pixmap().cacheKey(), shown);
 }
 
-TEST(FormClipboard, CtrlCOnThePictureCopiesItAsAnImage) {
+TEST(FormClipboard, CtrlCOnThePictureCopiesItAsAnImageAndAsTheSavedPng) {
+  TempFolder folder;
   WindowFixture w;
   Type(w.form->Edit1, "T", Qt::Key_T);
   QGuiApplication::clipboard()->clear();
@@ -378,6 +381,19 @@ TEST(FormClipboard, CtrlCOnThePictureCopiesItAsAnImage) {
   EXPECT_EQ(copied.size(), QSize(310, 180));
   EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32),
             w.Shown().convertToFormat(QImage::Format_RGB32));
+
+  // The PNG form is the file the save writes, grey transparent and declared background.
+  const QByteArray png = QGuiApplication::clipboard()->mimeData()->data("image/png");
+  WriteFileBytes(folder.File("copied.png"), png.toStdString());
+  const LibpngImage decoded = DecodePngFile(folder.File("copied.png"));
+  ASSERT_TRUE(decoded.ok) << decoded.error;
+  const auto transparent = TransparentIndex(decoded);
+  ASSERT_TRUE(transparent.has_value());
+  EXPECT_EQ(decoded.backgroundIndex, transparent);
+  EXPECT_EQ(decoded.At(0, 0), *transparent);
+  w.dialogs->saves.push_back(QString::fromStdString(folder.File("saved.png")));
+  w.form->Button2->click();
+  EXPECT_EQ(ReadFileBytes(folder.File("saved.png")), png.toStdString());
 }
 
 TEST(FormClipboard, CtrlCInAnEditWithASelectionCopiesTheText) {
