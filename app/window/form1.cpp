@@ -3,21 +3,24 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QDrag>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
+#include <QUrl>
 
 #include "app/save_command.h"
 #include "app/window/line_edit.h"
 #include "app/window/memo_edit.h"
 #include "app/window/picture_image.h"
+#include "app/window/picture_label.h"
 #include "app/window/sjis_input.h"
 #include "platform/exception.h"
 
@@ -111,7 +114,7 @@ void TForm1::CreateComponents() {
   Edit1 = new TLineEdit(this);
   Edit2 = new TLineEdit(this);
   Button2 = new QPushButton(QStringLiteral("保\u3000存"), this);
-  Image1 = new QLabel(this);
+  Image1 = new TPictureLabel(this);
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Image1->setFocusPolicy(Qt::ClickFocus);  // clicking the picture lets Ctrl+C copy it
   Memo1 = new TMemoEdit(this);
@@ -175,6 +178,7 @@ void TForm1::Connect() {
   // guarded as typed text is.
   connect(Memo1, &TMemoEdit::keyReleased, this, &TForm1::Memo1KeyUp);
   connect(Memo1, &TMemoEdit::textArrived, this, &TForm1::Memo1KeyUp);
+  connect(Image1, &TPictureLabel::dragStarted, this, &TForm1::DragPicture);
   connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
           &TForm1::Button2Click);
   connect(PFontColor, &QPushButton::clicked, this, &TForm1::PFontColorClick);
@@ -305,8 +309,32 @@ std::unique_ptr<QMimeData> TForm1::PictureData() {
   return data;
 }
 
+std::unique_ptr<QMimeData> TForm1::PictureDragData() {
+  auto data = PictureData();
+  if (!dragFolder_) dragFolder_ = std::make_unique<QTemporaryDir>();
+  // Without a file the drop still carries the image and the PNG, which other programs take.
+  QFile file(dragFolder_->filePath(QStringLiteral("Nimbrel.png")));
+  const QByteArray png = data->data(QStringLiteral("image/png"));
+  if (dragFolder_->isValid() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size()) {
+    file.close();
+    data->setUrls({QUrl::fromLocalFile(file.fileName())});
+  }
+  return data;
+}
+
 void TForm1::CopyPictureToClipboard() {
   Guarded([&] { QGuiApplication::clipboard()->setMimeData(PictureData().release()); });
+}
+
+void TForm1::DragPicture(QPoint hotSpot) {
+  Guarded([&] {
+    auto data = PictureDragData();
+    auto* drag = new QDrag(Image1);  // deleted by Qt once the drop is over
+    drag->setMimeData(data.release());
+    drag->setPixmap(Image1->pixmap());
+    drag->setHotSpot(hotSpot);
+    drag->exec(Qt::CopyAction);
+  });
 }
 
 bool TForm1::EditHasSelection() const {

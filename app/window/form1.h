@@ -14,11 +14,12 @@
 
 class QColorDialog;
 class QFileDialog;
-class QLabel;
 class QMimeData;
 class QPushButton;
+class QTemporaryDir;
 class TLineEdit;
 class TMemoEdit;
+class TPictureLabel;
 
 class TForm1 : public QWidget, public CaptionWindow {
   Q_OBJECT
@@ -56,6 +57,8 @@ class TForm1 : public QWidget, public CaptionWindow {
   // The picture for other programs: as an image, from which the clipboard makes its DIB and BMP
   // forms, and as image/png, the very bytes the save command writes.
   std::unique_ptr<QMimeData> PictureData();
+  // The same with a PNG file for file managers; the file lives as long as the window.
+  std::unique_ptr<QMimeData> PictureDragData();
   void CopyPictureToClipboard();
 
   // The components, in their order of declaration.
@@ -65,7 +68,7 @@ class TForm1 : public QWidget, public CaptionWindow {
   TLineEdit* Edit1;
   TLineEdit* Edit2;
   QPushButton* Button2;
-  QLabel* Image1;
+  TPictureLabel* Image1;
   TMemoEdit* Memo1;
   QPushButton* PFontColor;
   QPushButton* PBorderColor;
@@ -92,6 +95,7 @@ class TForm1 : public QWidget, public CaptionWindow {
   void SetHints();
   void SetTabOrder();
   void Connect();
+  void DragPicture(QPoint hotSpot);
   void PaintPanel(QPushButton* panel, COLORREF color, COLORREF caption);
   // Runs one handler; an exception that escapes it is shown in the error box.
   template <class F>
@@ -109,4 +113,5 @@ class TForm1 : public QWidget, public CaptionWindow {
   COLORREF borderColor_ = clBlack;
   COLORREF borderCaption_ = clWhite;
   bool refusalQueued_ = false;
+  std::unique_ptr<QTemporaryDir> dragFolder_;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -394,6 +395,24 @@ TEST(FormClipboard, CtrlCOnThePictureCopiesItAsAnImageAndAsTheSavedPng) {
   w.dialogs->saves.push_back(QString::fromStdString(folder.File("saved.png")));
   w.form->Button2->click();
   EXPECT_EQ(ReadFileBytes(folder.File("saved.png")), png.toStdString());
+}
+
+TEST(FormClipboard, ThePictureIsDraggedAsThatPngInAFileThatLivesWithTheWindow) {
+  WindowFixture w;
+  QByteArray png;
+  QString path;
+  {
+    const auto dragged = w.form->PictureDragData();
+    png = dragged->data("image/png");
+    ASSERT_EQ(dragged->urls().size(), 1);
+    path = dragged->urls()[0].toLocalFile();
+  }
+  EXPECT_TRUE(path.endsWith(".png"));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), png);
+  w.form.reset();
+  EXPECT_FALSE(QFile::exists(path));
 }
 
 TEST(FormClipboard, CtrlCInAnEditWithASelectionCopiesTheText) {

@@ -6,7 +6,6 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <deque>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "app/window/form_dialogs.h"
 #include "app/window/line_edit.h"
 #include "app/window/memo_edit.h"
+#include "app/window/picture_label.h"
 
 inline QApplication& TestApplication() {
   static int argc = 1;
