@@ -56,7 +56,7 @@ void TMemoEdit::DeleteLine(int index) {
 }
 
 void TMemoEdit::NoteChange() {
-  if (quiet_ || !composition_.Change()) return;
+  if (quiet_ || inputMethod_ || !composition_.Change()) return;
   if (pressing_) {
     awaitingRelease_ = true;
     return;
@@ -99,6 +99,11 @@ void TMemoEdit::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void TMemoEdit::inputMethodEvent(QInputMethodEvent* event) {
+  // The field reports a change for every event, even one that only shows or clears preedit
+  // text, as the input method sends when a box takes the focus; only a commit or a replacement
+  // changes the text.
+  const QScopedValueRollback inside(inputMethod_, true);
+  bool changed = false;
   if (Refuse(event->commitString())) {
     QInputMethodEvent cleared;  // drops the composition along with the refused text
     composition_.Update(cleared);
@@ -107,8 +112,10 @@ void TMemoEdit::inputMethodEvent(QInputMethodEvent* event) {
   } else {
     composition_.Update(*event);
     QTextEdit::inputMethodEvent(event);
+    changed = !event->commitString().isEmpty() || event->replacementLength() != 0;
   }
-  if (composition_.Ended()) QueueArrival();
+  const bool due = changed && composition_.Change();
+  if (composition_.Ended() || due) QueueArrival();
 }
 
 void TMemoEdit::insertFromMimeData(const QMimeData* source) {

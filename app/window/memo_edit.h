@@ -46,5 +46,6 @@ class TMemoEdit : public QTextEdit {
   bool pressing_ = false;         // inside a key press: its release reports the change
   bool awaitingRelease_ = false;  // changed by a key press whose release has not come yet
   bool quiet_ = false;
+  bool inputMethod_ = false;  // inside an input-method event, which judges its change itself
   bool arrivalQueued_ = false;
 };
