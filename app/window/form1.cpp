@@ -331,8 +331,10 @@ void TForm1::DragPicture(QPoint hotSpot) {
     auto data = PictureDragData();
     auto* drag = new QDrag(Image1);  // deleted by Qt once the drop is over
     drag->setMimeData(data.release());
-    drag->setPixmap(Image1->pixmap());
-    drag->setHotSpot(hotSpot);
+    // At half size, so the picture does not hide where it is going.
+    drag->setPixmap(Image1->pixmap().scaled(Image1->pixmap().size() / 2, Qt::KeepAspectRatio,
+                                            Qt::FastTransformation));
+    drag->setHotSpot(hotSpot / 2);
     drag->exec(Qt::CopyAction);
   });
 }

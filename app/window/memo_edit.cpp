@@ -118,8 +118,14 @@ void TMemoEdit::inputMethodEvent(QInputMethodEvent* event) {
   if (composition_.Ended() || due) QueueArrival();
 }
 
+bool TMemoEdit::canInsertFromMimeData(const QMimeData* source) const {
+  // Text only, as in the heading fields: a dragged file (the window's own picture, say) would
+  // otherwise come in as its path.
+  return source->hasFormat(QStringLiteral("text/plain"));
+}
+
 void TMemoEdit::insertFromMimeData(const QMimeData* source) {
-  if (!source->hasText() || Refuse(source->text())) return;
+  if (!canInsertFromMimeData(source) || Refuse(source->text())) return;
   // As typed text: the lines it starts keep the line pitch, which a pasted fragment would not.
   QTextCursor cursor = textCursor();
   cursor.insertText(source->text());

@@ -223,15 +223,9 @@ void TriggerMenuAction(QWidget* field, QKeySequence::StandardKey key) {
   ADD_FAILURE() << "no menu action for " << suffix.toStdString();
 }
 
-void Deliver(QWidget* field, Route route, const QString& text) {
-  if (route == Route::kMenuPaste) {
-    QGuiApplication::clipboard()->setText(text);
-    return TriggerMenuAction(field, QKeySequence::Paste);
-  }
+void Drop(QWidget* field, const QMimeData& data) {
   auto* memo = qobject_cast<QTextEdit*>(field);
   QWidget* target = memo ? memo->viewport() : field;
-  QMimeData data;
-  data.setText(text);
   const QPoint at(5, 5);
   QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(target, &enter);
@@ -239,6 +233,16 @@ void Deliver(QWidget* field, Route route, const QString& text) {
   QApplication::sendEvent(target, &move);
   QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(target, &drop);
+}
+
+void Deliver(QWidget* field, Route route, const QString& text) {
+  if (route == Route::kMenuPaste) {
+    QGuiApplication::clipboard()->setText(text);
+    return TriggerMenuAction(field, QKeySequence::Paste);
+  }
+  QMimeData data;
+  data.setText(text);
+  Drop(field, data);
 }
 
 class FormArrival : public testing::TestWithParam<ArrivalCase> {};
@@ -414,6 +418,12 @@ TEST(FormClipboard, ThePictureIsDraggedAsThatPngInAFileThatLivesWithTheWindow) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), png);
+  // Dropped back on the window's own fields, the picture is not taken for text.
+  for (QWidget* field :
+       {static_cast<QWidget*>(w.form->Edit1), static_cast<QWidget*>(w.form->Memo1)})
+    Drop(field, *w.form->PictureDragData());
+  EXPECT_EQ(w.form->Edit1->text(), "");
+  EXPECT_EQ(w.form->Memo1->toPlainText(), "");
   w.form.reset();
   EXPECT_FALSE(QFile::exists(path));
 }
