@@ -13,8 +13,6 @@ class TMemoEdit : public QTextEdit {
  public:
   explicit TMemoEdit(QWidget* parent = nullptr);
 
-  bool Composing() const { return composition_.Open(); }
-
   // The composer's own corrections, which it follows with a redraw itself: not reported.
   void ReplaceLine(int index, const QString& text);
   // Removes a line and the break after it; the last line has none, so the break before it stays

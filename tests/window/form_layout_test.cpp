@@ -81,20 +81,26 @@ void ExpectJapanese(const QDialog& dialog) {
   }
 }
 
+// The user's locale for the life of the object, whatever the machine's own.
+class UserLocale {
+ public:
+  explicit UserLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+  ~UserLocale() { QLocale::setDefault(previous_); }
+
+ private:
+  QLocale previous_;
+};
+
 TEST(FormLayout, QtsOwnDialogsAndMenusSpeakTheUsersLanguage) {
   TestApplication();
-  const QLocale previous;
-  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-  {
-    const TQtTranslation translation;
-    ASSERT_TRUE(translation.Installed()) << "Qt's Japanese catalogue is not installed";
-    WindowFixture w;
-    ExpectJapanese(*w.form->SaveDialog1);
-    ExpectJapanese(*w.form->ColorDialog1);
-    const std::unique_ptr<QMenu> menu(w.form->Memo1->createStandardContextMenu());
-    EXPECT_TRUE(HasJapanese(menu->actions().constFirst()->text()));
-  }
-  QLocale::setDefault(previous);
+  const UserLocale japanese(QLocale(QLocale::Japanese, QLocale::Japan));
+  const TQtTranslation translation;
+  ASSERT_TRUE(translation.Installed()) << "Qt's Japanese catalogue is not installed";
+  WindowFixture w;
+  ExpectJapanese(*w.form->SaveDialog1);
+  ExpectJapanese(*w.form->ColorDialog1);
+  const std::unique_ptr<QMenu> menu(w.form->Memo1->createStandardContextMenu());
+  EXPECT_TRUE(HasJapanese(menu->actions().constFirst()->text()));
 }
 
 TEST(FormLayout, TabOrderStartsAtTheDrawButtonAndSkipsThePanels) {
