@@ -1,28 +1,32 @@
 # Quick start: `make run` opens the window, `make test` runs every test under the sanitizers.
-.PHONY: deps run test bench fuzz clean
+# Each target first installs the Debian packages its purpose needs (scripts/install-deps).
+.PHONY: run release test bench fuzz clean
 
 FUZZ_SECONDS ?= 60
 
-deps:
-	@scripts/install-deps
-
-build/release/build.ninja: CMakeLists.txt CMakePresets.json | deps
-	@cmake --preset release >/dev/null
-
-run: deps build/release/build.ninja
-	@cmake --build --preset release
+run: release
 	@scripts/run-window
 
-test: deps
+# The window and the command line, optimised; no tests, benchmarks or fuzzers.
+release:
+	@scripts/install-deps run
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release
+
+test:
+	@scripts/install-deps test
 	@cmake --preset dev >/dev/null
 	@cmake --build --preset dev
 	@ctest --preset dev
 
-bench: deps build/release/build.ninja
-	@cmake --build --preset release
+bench:
+	@scripts/install-deps bench
+	@cmake --preset bench >/dev/null
+	@cmake --build --preset bench
 	@scripts/run-benchmarks
 
-fuzz: deps
+fuzz:
+	@scripts/install-deps fuzz
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@scripts/run-fuzzers $(FUZZ_SECONDS)
