@@ -6,6 +6,7 @@
 #include "app/cli_compose.h"
 #include "app/cli_convert.h"
 #include "app/cli_info.h"
+#include "app/release.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ const char kHelp[] =
     "  info      what the PNG reader sees in a file\n"
     "  convert   re-encode between BMP and PNG (chosen by the file extensions)\n"
     "\n"
-    "'nimbrel-cli COMMAND --help' describes each command.\n";
+    "'nimbrel-cli COMMAND --help' describes each command; 'nimbrel-cli --version' prints the\n"
+    "version.\n";
 
 }  // namespace
 
@@ -35,6 +37,10 @@ int RunCli(const std::vector<std::string>& args, CliIo& io) {
   if (command == "convert") return RunConvert(rest, io);
   if (command == "-h" || command == "--help" || command == "help") {
     io.out << kHelp;
+    return kExitOk;
+  }
+  if (command == "--version") {
+    io.out << "nimbrel-cli " NIMBREL_VERSION "\n";
     return kExitOk;
   }
   io.err << "nimbrel-cli: unknown command '" << command << "'\n\n" << kHelp;

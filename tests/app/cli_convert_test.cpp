@@ -6,7 +6,9 @@
 #include "app/cli_options.h"
 #include "app/cli_test_util.h"
 #include "app/libpng_decode.h"
+#include "app/release.h"
 #include "app/temp_folder.h"
+#include "app/window_options.h"
 
 namespace {
 
@@ -101,12 +103,33 @@ TEST(CliInfo, AFileThatIsNotPngFails) {
   EXPECT_NE(run.err.find("PNG LoadStream: Not PNG Format"), std::string::npos) << run.err;
 }
 
-TEST(Cli, UnknownCommandAndHelp) {
+TEST(Cli, UnknownCommandHelpAndVersion) {
   EXPECT_EQ(RunCliCommand({}).status, kExitUsage);
   EXPECT_EQ(RunCliCommand({"draw"}).status, kExitUsage);
   for (const char* command : {"compose", "batch", "info", "convert"}) {
     const CliRun run = RunCliCommand({command, "--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find(std::string("nimbrel-cli ") + command), std::string::npos);
+  }
+  const CliRun version = RunCliCommand({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "nimbrel-cli " NIMBREL_VERSION "\n");
+}
+
+// The window program answers these before Qt needs a display, and leaves Qt its own options.
+TEST(WindowOptions, VersionAndHelpAnsweredOthersLeftToQt) {
+  struct Case {
+    std::vector<const char*> argv;
+    std::optional<int> status;
+    std::string output;
+  };
+  for (const Case& c : {Case{{"nimbrel"}, std::nullopt, ""},
+                        Case{{"nimbrel", "-platform", "offscreen"}, std::nullopt, ""},
+                        Case{{"nimbrel", "--version"}, 0, "nimbrel " NIMBREL_VERSION "\n"},
+                        Case{{"nimbrel", "-platform", "xcb", "--help"}, 0, "Usage: nimbrel"}}) {
+    std::ostringstream out;
+    EXPECT_EQ(AnswerWindowOption(int(c.argv.size()), c.argv.data(), out), c.status);
+    EXPECT_EQ(out.str().substr(0, c.output.size()), c.output);
+    if (!c.status) EXPECT_EQ(out.str(), "");
   }
 }
