@@ -1,8 +1,9 @@
 # Quick start: `make run` opens the window, `make test` runs every test under the sanitizers.
 # Each target first installs the Debian packages its purpose needs (scripts/install-deps).
-.PHONY: run release test bench fuzz clean
+.PHONY: run release test bench fuzz package install clean
 
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 
 run: release
 	@scripts/run-window
@@ -30,6 +31,16 @@ fuzz:
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@scripts/run-fuzzers $(FUZZ_SECONDS)
+
+package: release
+	@scripts/install-deps package
+	@cpack --preset deb
+
+# The build stays yours: only the copy into PREFIX asks for sudo, and only when it must.
+install: release
+	@mkdir -p "$(PREFIX)" 2>/dev/null || true
+	@if [ -w "$(PREFIX)" ]; then cmake --install build/release --prefix "$(PREFIX)"; \
+	else sudo cmake --install build/release --prefix "$(PREFIX)"; fi
 
 clean:
 	@rm -rf build
