@@ -13,7 +13,9 @@ constexpr int kHeight = 5;
 const RGBQUAD kPalette[] = {{0, 0, 0, 0}, {255, 255, 255, 0}, {242, 242, 242, 0}, {0, 0, 255, 0}};
 constexpr COLORREF kGrey = RGB(242, 242, 242);
 
-DWORD Index(int x, int y) { return DWORD((x + y) % 4); }
+DWORD Index(int x, int y) {
+  return DWORD((x + y) % 4);
+}
 
 bool SameImage(TUxPNG& read) {
   TVynCustomInternalDIB& store = *read.Image();
