@@ -130,6 +130,8 @@ TEST(WindowOptions, VersionAndHelpAnsweredOthersLeftToQt) {
     std::ostringstream out;
     EXPECT_EQ(AnswerWindowOption(int(c.argv.size()), c.argv.data(), out), c.status);
     EXPECT_EQ(out.str().substr(0, c.output.size()), c.output);
-    if (!c.status) EXPECT_EQ(out.str(), "");
+    if (!c.status) {
+      EXPECT_EQ(out.str(), "");
+    }
   }
 }
