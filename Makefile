@@ -39,8 +39,8 @@ package: release
 # The build stays yours: only the copy into PREFIX asks for sudo, and only when it must.
 install: release
 	@mkdir -p "$(PREFIX)" 2>/dev/null || true
-	@if [ -w "$(PREFIX)" ]; then cmake --install build/release --prefix "$(PREFIX)"; \
-	else sudo cmake --install build/release --prefix "$(PREFIX)"; fi
+	@if [ -w "$(PREFIX)" ]; then cmake --install build/release --prefix "$(PREFIX)" --strip; \
+	else sudo cmake --install build/release --prefix "$(PREFIX)" --strip; fi
 
 clean:
 	@rm -rf build
