@@ -1,0 +1,37 @@
+#include "app/os_error.h"
+
+#include <system_error>
+
+// Each raises the platform's error, so the text stays in one place, and passes it on with the
+// reason attached.
+
+void FileCreateError(const std::string& utf8FileName, int error) {
+  try {
+    FileCreateError(utf8FileName);
+  } catch (const EFCreateError& e) {
+    throw WithOsReason<EFCreateError>(e, error);
+  }
+}
+
+void FileOpenError(const std::string& utf8FileName, int error) {
+  try {
+    FileOpenError(utf8FileName);
+  } catch (const EFOpenError& e) {
+    throw WithOsReason<EFOpenError>(e, error);
+  }
+}
+
+void WriteError(int error) {
+  try {
+    WriteError();
+  } catch (const EWriteError& e) {
+    throw WithOsReason<EWriteError>(e, error);
+  }
+}
+
+std::string ErrorText(const std::exception& e) {
+  std::string text = e.what();
+  if (const auto* reason = dynamic_cast<const OsReason*>(&e); reason && reason->Error() != 0)
+    text += ": " + std::generic_category().message(reason->Error());
+  return text;
+}
