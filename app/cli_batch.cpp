@@ -11,7 +11,7 @@
 
 #include "app/cli_compose.h"
 #include "app/cli_options.h"
-#include "app/replacing_file.h"
+#include "app/file_save.h"
 
 const char kBatchHelp[] =
     "Usage: nimbrel-cli batch TABLE.tsv --out-dir DIR [-j N]\n"
@@ -72,7 +72,7 @@ BatchOutcome ComposeRow(const BatchRow& row, const BatchSettings& settings) {
     ComposeCaption(
         inputs, path,
         [&](const AnsiString& text) { outcome.messages.push_back(MessageUtf8(text)); },
-        FileSync::kDeferred);
+        SaveOptions{nullptr, FileSync::kDeferred});
     outcome.ok = true;
   } catch (const std::exception& e) {
     outcome.error = e.what();

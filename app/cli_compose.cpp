@@ -66,7 +66,7 @@ std::vector<AnsiString> ConvertDescription(const std::string& utf8) {
 }
 
 void ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
-                    const TStringCaptionWindow::MessageSink& messages, FileSync sync) {
+                    const TStringCaptionWindow::MessageSink& messages, const SaveOptions& options) {
   TStringCaptionWindow window(messages);
   TCaptionComposer composer(window);
   window.SetFontColor(inputs.textColour);
@@ -79,7 +79,7 @@ void ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
   composer.Memo1KeyUp();
   composer.Button1Click();
   window.SaveFileName = outFile;
-  Button2Click(window, sync);
+  Button2Click(window, options);
 }
 
 int RunCompose(const std::vector<std::string>& args, CliIo& io) {

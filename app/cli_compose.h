@@ -6,7 +6,7 @@
 
 #include "app/cli.h"
 #include "app/cli_string_window.h"
-#include "app/replacing_file.h"
+#include "app/save_command.h"
 
 struct CaptionInputs {
   AnsiString title;
@@ -26,7 +26,7 @@ std::vector<AnsiString> ConvertDescription(const std::string& utf8);
 // window's messages go to messages.
 void ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
                     const TStringCaptionWindow::MessageSink& messages,
-                    FileSync sync = FileSync::kEach);
+                    const SaveOptions& options = {});
 
 extern const char kComposeHelp[];
 int RunCompose(const std::vector<std::string>& args, CliIo& io);

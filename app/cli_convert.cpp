@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "app/cli_options.h"
-#include "app/replacing_file.h"
+#include "app/save_command.h"
 #include "image/custom_dib.h"
 #include "png/ux_png.h"
 
@@ -43,7 +43,7 @@ void ConvertImageFile(const std::string& in, const std::string& out) {
   source->LoadFromFile(in);
   target->Assign(source.get());
   source->CopyFileInfo(*target);
-  SaveGraphicReplacing(*target, out);
+  SaveGraphic(*target, out);
 }
 
 int RunConvert(const std::vector<std::string>& args, CliIo& io) {

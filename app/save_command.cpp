@@ -1,7 +1,11 @@
 #include "app/save_command.h"
 
+#include <cerrno>
+#include <memory>
+#include <ostream>
+
 #include "app/composer.h"
-#include "app/replacing_file.h"
+#include "app/os_error.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
 #include "png/ux_png.h"
@@ -17,14 +21,35 @@ void AssignCaption(TUxPNG& image, TBitmap& picture) {
 
 }  // namespace
 
-void Button2Click(CaptionWindow& window, FileSync sync) {
+void Button2Click(CaptionWindow& window, const SaveOptions& options) {
   const auto fileName = window.ExecuteSaveDialog();
   if (!fileName) return;
 
   TBitmap& picture = window.Picture();
   TUxPNG image;
   AssignCaption(image, picture);
-  if (!picture.Empty()) SaveGraphicReplacing(image, *fileName, sync);
+  if (!picture.Empty()) SaveGraphic(image, *fileName, options);
+}
+
+void SaveGraphic(TGraphic& graphic, const std::string& fileName, const SaveOptions& options) {
+  TGraphic* writer = &graphic;
+  std::unique_ptr<TGraphic> converted;
+  if (options.format != nullptr) {
+    converted = options.format->create();
+    converted->Assign(&graphic);
+    writer = converted.get();
+  }
+  TMemoryStream encoded;
+  writer->SaveToStream(encoded);
+  const std::string_view bytes(reinterpret_cast<const char*>(encoded.Bytes().data()),
+                               encoded.Bytes().size());
+  if (fileName == "-" && options.standardOutput != nullptr) {
+    errno = 0;
+    options.standardOutput->write(bytes.data(), std::streamsize(bytes.size())).flush();
+    if (!*options.standardOutput) WriteError(errno);
+    return;
+  }
+  SaveFileBytes(fileName, bytes, options.sync);
 }
 
 std::vector<std::uint8_t> CaptionPngBytes(TBitmap& picture) {

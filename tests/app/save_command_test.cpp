@@ -1,14 +1,18 @@
 #include "app/save_command.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "app/cli_string_window.h"
 #include "app/composer.h"
+#include "app/file_save.h"
 #include "app/libpng_decode.h"
-#include "app/replacing_file.h"
+#include "app/os_error.h"
 #include "app/temp_folder.h"
+#include "app/test_user.h"
 #include "platform/exception.h"
+#include "platform/stream.h"
 #include "png/ux_png.h"
 
 namespace {
@@ -34,26 +38,11 @@ class FailingPng : public TUxPNG {
 
 const std::string kOldContent = "the user's old picture";
 
-// Makes folder the working directory while it lives.
-class WorkingDirectory {
- public:
-  explicit WorkingDirectory(const std::filesystem::path& folder)
-      : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(folder);
-  }
-  ~WorkingDirectory() { std::filesystem::current_path(previous_); }
-  WorkingDirectory(const WorkingDirectory&) = delete;
-  WorkingDirectory& operator=(const WorkingDirectory&) = delete;
-
- private:
-  std::filesystem::path previous_;
-};
-
 }  // namespace
 
 TEST(SaveCommand, CancelledDialogWritesNothing) {
   TempFolder folder;
-  const WorkingDirectory inFolder(folder.Path());  // where a file without a folder would land
+  const WorkingFolder inside(folder.Path());  // where a file without a folder would land
   ComposedWindow composed;
   composed.window.SaveFileName.reset();
   Button2Click(composed.window);
@@ -139,37 +128,171 @@ TEST(SaveCommand, AFolderThatCannotBeWrittenRaisesTheCreateErrorNamingTheFile) {
   EXPECT_TRUE(folder.Names().empty());
 }
 
-TEST(ReplacingFile, AFailedEncodeLeavesTheOldFileIntactAndNoTemporary) {
+TEST(SaveCommand, AFailedEncodeTouchesNoFile) {
   TempFolder folder;
   const std::string target = folder.File("caption.png");
   WriteFileBytes(target, kOldContent);
   FailingPng failing;
-  EXPECT_THROW(SaveGraphicReplacing(failing, target), EQorPNG);
+  EXPECT_THROW(SaveGraphic(failing, target), EQorPNG);
   EXPECT_EQ(ReadFileBytes(target), kOldContent);
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"caption.png"});
 }
 
-TEST(ReplacingFile, AFolderInTheWayFailsWithTheCreateErrorAndLeavesNoTemporary) {
-  TempFolder folder;
-  const std::string target = folder.File("taken");
-  std::filesystem::create_directory(target);
-  std::filesystem::create_directory(folder.File("taken/inside"));  // a non-empty folder
-  TUxPNG image;
-  EXPECT_THROW(SaveGraphicReplacing(image, target), EFCreateError);
-  EXPECT_TRUE(std::filesystem::is_directory(target));
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"taken"});
+namespace {
+
+// What is at the target's place before the save.
+enum class Before {
+  kNothing,
+  kFile,
+  kReadOnlyFile,
+  kFileInLockedFolder,
+  kHardLink,
+  kFifo,
+  kFolder
+};
+
+struct SaveCase {
+  const char* name;
+  Before before;
+  FileRoom room;
+  const char* error;  // what the save reports ("%s": the target's name), or ""
+  bool written;       // the target holds the new bytes afterwards
+  bool sameInode;     // the target is still the file it was
+};
+
+void PrintTo(const SaveCase& c, std::ostream* out) {
+  *out << c.name;
 }
 
-TEST(ReplacingFile, WithoutCommitTheTargetStaysAsItWas) {
-  TempFolder folder;
-  const std::string target = folder.File("caption.png");
-  WriteFileBytes(target, kOldContent);
-  {
-    TReplacingFileStream stream(target);
-    stream.WriteBuffer("new", 3);
-    EXPECT_EQ(stream.GetSize(), 3);
-    EXPECT_EQ(folder.Names().size(), 2u);  // the temporary sits beside the target
+// Larger than kRoomWhenFull, smaller than a pipe's buffer so a FIFO takes it without a reader
+// draining it.
+const std::string kNewContent = [] {
+  std::string bytes(20000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 7 + i / 251);
+  return bytes;
+}();
+
+ino_t InodeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+bool HasUnnamedFiles(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
+  if (fd >= 0) ::close(fd);
+  return fd >= 0;
+}
+
+// Lays out dir as the case says; returns a reader of the FIFO, if there is one. dir belongs to
+// the test user; the target too, unless it is the other user's hard link.
+int Prepare(Before before, const std::string& dir, const std::string& target) {
+  GiveToTestUser(dir);
+  switch (before) {
+    case Before::kNothing:
+      return -1;
+    case Before::kFifo:
+      ::mkfifo(target.c_str(), 0600);
+      GiveToTestUser(target);
+      return ::open(target.c_str(), O_RDONLY | O_NONBLOCK);
+    case Before::kFolder:
+      std::filesystem::create_directories(target + "/inside");
+      return -1;
+    default:
+      break;
   }
-  EXPECT_EQ(ReadFileBytes(target), kOldContent);
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"caption.png"});
+  WriteFileBytes(target, kOldContent);
+  GiveToTestUser(target);
+  if (before == Before::kReadOnlyFile) ::chmod(target.c_str(), 0444);
+  if (before == Before::kFileInLockedFolder) ::chmod(dir.c_str(), 0555);
+  if (before == Before::kHardLink) std::filesystem::create_hard_link(target, dir + "/link.png");
+  return -1;
 }
+
+std::string Drain(int fd) {
+  std::string bytes;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
+  ::close(fd);
+  return bytes;
+}
+
+class FileSave : public testing::TestWithParam<SaveCase> {};
+
+}  // namespace
+
+// Each case saves as an unprivileged user in a child process, then checks the target's bytes,
+// its identity, and that nothing but what was there before is left in its folder.
+TEST_P(FileSave, KeepsTheTargetsIdentityAndLeavesNoTemporary) {
+  const SaveCase& c = GetParam();
+  TempFolder folder;
+  ::chmod(folder.Path().c_str(), 0755);
+  const std::string dir = folder.File("d");
+  std::filesystem::create_directory(dir);
+  const std::string target = dir + "/caption.png";
+  if (c.room == FileRoom::kKilledWhenFull && !HasUnnamedFiles(dir))
+    GTEST_SKIP() << "the temporary folder's file system has no unnamed files (O_TMPFILE)";
+  const int fifo = Prepare(c.before, dir, target);
+  const std::vector<std::string> namesBefore = TempFolder::NamesIn(dir);
+  const ino_t inodeBefore = InodeOf(target);
+
+  const ChildRun run = RunAsTestUser(
+      [&] {
+        try {
+          SaveFileBytes(target, kNewContent);
+          return std::string();
+        } catch (const std::exception& e) {
+          return ErrorText(e);
+        }
+      },
+      c.room);
+  ::chmod(dir.c_str(), 0755);
+  if (!run.started) GTEST_SKIP() << "cannot become the unprivileged user " << kNobody;
+
+  EXPECT_EQ(run.killed, c.room == FileRoom::kKilledWhenFull);
+  std::string expectedError = c.error;
+  if (const auto name = expectedError.find("%s"); name != std::string::npos)
+    expectedError.replace(name, 2, target);
+  EXPECT_EQ(run.output, expectedError);
+  if (c.before == Before::kFifo) {
+    EXPECT_EQ(Drain(fifo), kNewContent);
+    EXPECT_TRUE(std::filesystem::is_fifo(target));
+  } else if (c.before != Before::kFolder) {
+    const std::string old = c.before == Before::kNothing ? "" : kOldContent;
+    EXPECT_EQ(ReadFileBytes(target), c.written ? kNewContent : old);
+  }
+  if (c.before == Before::kHardLink) {
+    EXPECT_EQ(ReadFileBytes(dir + "/link.png"), ReadFileBytes(target));
+  }
+  if (c.sameInode) {
+    EXPECT_EQ(InodeOf(target), inodeBefore);
+  }
+  std::vector<std::string> names = TempFolder::NamesIn(dir), expectedNames = namesBefore;
+  if (c.before == Before::kNothing && c.written) expectedNames.push_back("caption.png");
+  std::sort(names.begin(), names.end());
+  std::sort(expectedNames.begin(), expectedNames.end());
+  EXPECT_EQ(names, expectedNames);
+}
+
+constexpr const char kDenied[] = "ファイル %s を作成できません: Permission denied";
+constexpr const char kFull[] = "ストリームの書き込みエラー: File too large";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileSave,
+    testing::Values(
+        SaveCase{"NewFile", Before::kNothing, FileRoom::kAny, "", true, false},
+        SaveCase{"ExistingFile", Before::kFile, FileRoom::kAny, "", true, false},
+        SaveCase{"ReadOnlyFile", Before::kReadOnlyFile, FileRoom::kAny, kDenied, false, true},
+        SaveCase{"WritableFileInLockedFolder", Before::kFileInLockedFolder, FileRoom::kAny, "",
+                 true, true},
+        SaveCase{"HardLinkedFile", Before::kHardLink, FileRoom::kAny, "", true, true},
+        SaveCase{"Fifo", Before::kFifo, FileRoom::kAny, "", true, true},
+        SaveCase{"FolderInTheWay", Before::kFolder, FileRoom::kAny,
+                 "ファイル %s を作成できません: Is a directory", false, true},
+        SaveCase{"NewFileOnAFullDisk", Before::kNothing, FileRoom::kFull, kFull, false, false},
+        SaveCase{"ExistingFileOnAFullDisk", Before::kFile, FileRoom::kFull, kFull, false, true},
+        SaveCase{"HardLinkOnAFullDisk", Before::kHardLink, FileRoom::kFull, kFull, false, true},
+        SaveCase{"NewFileKilledPartWay", Before::kNothing, FileRoom::kKilledWhenFull, "", false,
+                 false},
+        SaveCase{"ExistingFileKilledPartWay", Before::kFile, FileRoom::kKilledWhenFull, "", false,
+                 true}),
+    [](const auto& info) { return std::string(info.param.name); });
