@@ -1,5 +1,7 @@
 #include "app/cli_string_window.h"
 
+#include <algorithm>
+
 int TStringCaptionWindow::DescriptionLineCount() const {
   int count = static_cast<int>(Description.size());
   // As in the memo, an empty last line is not a line of the description.
@@ -27,15 +29,14 @@ void TStringCaptionWindow::ShowMessage(const AnsiString& text) {
 std::vector<std::string> SplitDescription(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
+  for (;;) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
     std::string line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(std::move(line));
+    if (end == text.size()) return lines;
     start = end + 1;
   }
-  return lines;
 }
 
 std::string MessageUtf8(const AnsiString& text) {

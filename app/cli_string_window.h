@@ -46,8 +46,9 @@ class TStringCaptionWindow : public CaptionWindow {
   TBitmap picture_;
 };
 
-// The lines of a description as a memo holds them: split at line feeds (a carriage return before
-// one is dropped), and a final line break does not start another line.
+// The lines of a description as a memo holds them: split at every line feed (a carriage return
+// before one is dropped). A text ending in a line break ends in an empty line, which the line
+// count leaves out as the memo's does; an empty text is one empty line.
 std::vector<std::string> SplitDescription(const std::string& text);
 
 // A message for a terminal: UTF-8, or the raw bytes when they are not valid Shift_JIS.
