@@ -5,8 +5,11 @@
 #include "app/cli_batch.h"
 #include "app/cli_compose.h"
 #include "app/cli_convert.h"
+#include "app/cli_formats.h"
 #include "app/cli_info.h"
+#include "app/os_error.h"
 #include "app/release.h"
+#include "app/utf8_text.h"
 
 namespace {
 
@@ -16,30 +19,76 @@ const char kHelp[] =
     "Commands:\n"
     "  compose   one caption picture from a title, a second line and a description\n"
     "  batch     many caption pictures from a tab-separated table, on all cores\n"
-    "  info      what the PNG reader sees in a file\n"
-    "  convert   re-encode between BMP and PNG (chosen by the file extensions)\n"
+    "  info      what Nimbrel's readers see in PNG and BMP files\n"
+    "  convert   re-encode between BMP and PNG\n"
+    "  help      this overview, or 'nimbrel-cli help COMMAND' for a command's options\n"
     "\n"
     "'nimbrel-cli COMMAND --help' describes each command; 'nimbrel-cli --version' prints the\n"
-    "version.\n";
+    "version. A file named '-' is standard input or standard output.\n";
+
+const CliCommand* const kCommands[] = {&kComposeCommand, &kBatchCommand, &kInfoCommand,
+                                       &kConvertCommand};
+
+const CliCommand* FindCommand(const std::string& name) {
+  for (const CliCommand* command : kCommands)
+    if (name == command->name) return command;
+  return nullptr;
+}
+
+int RunCommand(const CliCommand& command, const std::vector<std::string>& args, CliIo& io) {
+  try {
+    std::vector<OptionSpec> options = command.options;
+    options.insert(options.end(), kCommonOptions.begin(), kCommonOptions.end());
+    const ParsedArguments parsed = ParseArguments(args, options);
+    if (parsed.Has("help")) {
+      io.out << command.help;
+      return kExitOk;
+    }
+    return command.run(parsed, io);
+  } catch (const CliUsageError& e) {
+    io.err << "nimbrel-cli " << command.name << ": " << e.what() << "\nTry 'nimbrel-cli "
+           << command.name << " --help'.\n";
+    return kExitUsage;
+  } catch (const CliInputError& e) {
+    PrintError(io, e.what());
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    PrintError(io, ErrorText(e));
+    return kExitFailed;
+  }
+}
+
+int RunHelp(const std::vector<std::string>& args, CliIo& io) {
+  if (args.empty()) {
+    io.out << kHelp;
+    return kExitOk;
+  }
+  const CliCommand* command = args.size() == 1 ? FindCommand(args.front()) : nullptr;
+  if (command == nullptr) {
+    io.err << "nimbrel-cli help: give one command: compose, batch, info or convert\n";
+    return kExitUsage;
+  }
+  io.out << command->help;
+  return kExitOk;
+}
 
 }  // namespace
+
+void PrintError(CliIo& io, const std::string& text) {
+  io.err << "nimbrel-cli: " << TerminalText(text) << "\n";
+}
 
 int RunCli(const std::vector<std::string>& args, CliIo& io) {
   if (args.empty()) {
     io.err << kHelp;
     return kExitUsage;
   }
+  const CliFormatRegistration formats;
   const std::string& command = args.front();
   const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (command == "compose") return RunCompose(rest, io);
-  if (command == "batch") return RunBatch(rest, io);
-  if (command == "info") return RunInfo(rest, io);
-  if (command == "convert") return RunConvert(rest, io);
-  if (command == "-h" || command == "--help" || command == "help") {
-    io.out << kHelp;
-    return kExitOk;
-  }
-  if (command == "--version") {
+  if (const CliCommand* found = FindCommand(command)) return RunCommand(*found, rest, io);
+  if (command == "-h" || command == "--help" || command == "help") return RunHelp(rest, io);
+  if (command == "--version" || command == "-V") {
     io.out << "nimbrel-cli " NIMBREL_VERSION "\n";
     return kExitOk;
   }

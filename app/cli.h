@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_options.h"
+
 struct CliIo {
   std::istream& in;
   std::ostream& out;
@@ -12,10 +14,22 @@ struct CliIo {
   bool errIsTerminal = false;  // progress lines only on a terminal
 };
 
-// Exit codes: 0 done, 1 the work failed, 2 the arguments or the input were wrong.
+// Exit codes: 0 done, 1 the work failed, 2 the arguments or the input text were wrong.
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// A command: its name, its help, its options besides kCommonOptions, and what runs it. run may
+// throw: CliUsageError and CliInputError exit with 2, any other error with 1, each printed.
+struct CliCommand {
+  const char* name;
+  const char* help;
+  std::vector<OptionSpec> options;
+  int (*run)(const ParsedArguments& arguments, CliIo& io);
+};
+
+// Prints "nimbrel-cli: " and text, escaped for the terminal since it may quote a file's names.
+void PrintError(CliIo& io, const std::string& text);
 
 // args without the program name: the command and its arguments.
 int RunCli(const std::vector<std::string>& args, CliIo& io);

@@ -2,25 +2,29 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <ostream>
 #include <thread>
 
 #include "app/cli_compose.h"
-#include "app/cli_options.h"
+#include "app/cli_formats.h"
+#include "app/cli_input.h"
 #include "app/file_save.h"
+#include "app/os_error.h"
+#include "app/utf8_text.h"
+
+namespace {
 
 const char kBatchHelp[] =
-    "Usage: nimbrel-cli batch TABLE.tsv --out-dir DIR [-j N]\n"
+    "Usage: nimbrel-cli batch TABLE.tsv|- --out-dir DIR [options]\n"
     "\n"
-    "Composes one caption picture per row of TABLE.tsv (UTF-8), as 'compose' does, on N\n"
-    "threads (default: every core).\n"
+    "Composes one caption picture per row of TABLE.tsv (- reads stdin), as 'compose' does, on\n"
+    "N threads (default: every core).\n"
     "\n"
     "Table format: one row per line, fields separated by a tab:\n"
-    "  1. file name       written into DIR; no folders; '.png' is added when it has no extension\n"
+    "  1. file name       written into DIR; no folders; .png or .bmp chooses the format, and\n"
+    "                     a name without an extension gets .png (or that of --format)\n"
     "  2. title           the title line\n"
     "  3. second line     such as a release date\n"
     "  4. description     with \\n between its lines (\\t is a tab, \\\\ a backslash)\n"
@@ -32,31 +36,24 @@ const char kBatchHelp[] =
     "\n"
     "  --out-dir DIR            the folder for the pictures (created when missing)\n"
     "  -j, --jobs N             threads to use\n"
+    "  --encoding ENC           the table's encoding: utf-8 (default) or cp932 (also sjis,\n"
+    "                           shift_jis)\n"
     "  --text-colour #RRGGBB    text colour of rows without one (default #FFFFFF)\n"
     "  --outline-colour #RRGGBB outline colour of rows without one (default #000000)\n"
+    "  --format png|bmp         the format of every row, whatever its name\n"
+    "  --strict                 a row whose description must be cut fails and is not written\n"
+    "  -q, --quiet              print only failures: no notices, progress or summary\n"
     "  -h, --help               this help\n"
     "\n"
-    "A row that fails does not stop the others. Exit status: 0 every row written, 1 some rows\n"
-    "failed (each is named), 2 bad arguments or an unreadable table.\n";
-
-namespace {
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t tab = line.find('\t', start);
-    fields.push_back(
-        line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return fields;
-    start = tab + 1;
-  }
-}
+    "A row that fails does not stop the others. The summary counts captions written, trimmed\n"
+    "(cut to fit, with the window's notices) and failed. Exit status: 0 every row written,\n"
+    "1 some rows failed (each is named), 2 bad arguments or an unreadable table.\n";
 
 BatchOutcome ComposeRow(const BatchRow& row, const BatchSettings& settings) {
   BatchOutcome outcome;
   try {
-    outcome.outputName = BatchOutputName(row.fileName);
+    const BatchOutput output = RowOutput(row.fileName, settings.format);
+    outcome.outputName = output.name;
     CaptionInputs inputs;
     inputs.title = ConvertInput(row.title, "title");
     inputs.secondLine = ConvertInput(row.secondLine, "second line");
@@ -66,16 +63,20 @@ BatchOutcome ComposeRow(const BatchRow& row, const BatchSettings& settings) {
     inputs.outlineColour = row.outlineColour.empty()
                                ? settings.outlineColour
                                : ParseColour(row.outlineColour, "the outline colour");
-    const std::string path = (std::filesystem::path(settings.outDir) / outcome.outputName).string();
+    ComposeSettings compose;
+    compose.save.format = output.format;
     // One flush of the file system after the batch instead of one per picture: the renames
     // keep every file whole, and a thousand fsyncs would cost more than the drawing.
-    ComposeCaption(
+    compose.save.sync = FileSync::kDeferred;
+    compose.strict = settings.strict;
+    const std::string path = (std::filesystem::path(settings.outDir) / output.name).string();
+    const int notices = ComposeCaption(
         inputs, path,
-        [&](const AnsiString& text) { outcome.messages.push_back(MessageUtf8(text)); },
-        SaveOptions{nullptr, FileSync::kDeferred});
+        [&](const AnsiString& text) { outcome.messages.push_back(MessageUtf8(text)); }, compose);
+    outcome.trimmed = notices > 0;
     outcome.ok = true;
   } catch (const std::exception& e) {
-    outcome.error = e.what();
+    outcome.error = ErrorText(e);
   }
   return outcome;
 }
@@ -87,13 +88,13 @@ std::string RowName(const BatchRow& row, const BatchOutcome& outcome) {
 
 // Two rows naming one file would overwrite each other in whichever order the threads run; the
 // later row fails instead.
-std::vector<std::string> DuplicateErrors(const std::vector<BatchRow>& rows) {
+std::vector<std::string> DuplicateErrors(const std::vector<BatchRow>& rows, TGraphicClass format) {
   std::vector<std::string> errors(rows.size());
   std::map<std::string, int> firstLine;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     std::string name;
     try {
-      name = BatchOutputName(rows[i].fileName);
+      name = RowOutput(rows[i].fileName, format).name;
     } catch (const CliUsageError&) {
       continue;  // reported by the row itself
     }
@@ -103,66 +104,94 @@ std::vector<std::string> DuplicateErrors(const std::vector<BatchRow>& rows) {
   return errors;
 }
 
+std::vector<BatchRow> ReadTable(const std::string& table, TextEncoding encoding, CliIo& io) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = ReadInput(table, io.in);
+  } catch (const std::exception& e) {
+    throw CliInputError("cannot read the table: " + ErrorText(e));
+  }
+  return ParseBatchTable(DecodeText(AsChars(bytes), encoding, table == "-" ? "table" : table));
+}
+
+BatchSettings SettingsFrom(const ParsedArguments& args) {
+  BatchSettings settings;
+  settings.outDir = args.Value("out-dir");
+  if (settings.outDir.empty()) throw CliUsageError("no output folder (--out-dir DIR)");
+  settings.jobs = args.Has("jobs") ? ParseJobCount(args.Value("jobs"))
+                                   : int(std::max(1u, std::thread::hardware_concurrency()));
+  settings.textColour = ParseColour(args.Value("text-colour", "#FFFFFF"), "--text-colour");
+  settings.outlineColour = ParseColour(args.Value("outline-colour", "#000000"), "--outline-colour");
+  if (args.Has("format")) settings.format = FormatOption(args.Value("format"));
+  settings.strict = args.Has("strict");
+  return settings;
+}
+
+void PrintSummary(CliIo& io, const std::vector<BatchRow>& rows,
+                  const std::vector<BatchOutcome>& outcomes, const BatchSettings& settings,
+                  bool quiet) {
+  std::size_t written = 0, trimmed = 0;
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    if (outcomes[i].ok) {
+      ++written;
+      trimmed += outcomes[i].trimmed;
+      continue;
+    }
+    PrintError(io, RowName(rows[i], outcomes[i]) + " failed: " + outcomes[i].error);
+  }
+  if (quiet) return;
+  io.err << "wrote " << written << " of " << outcomes.size() << " captions to "
+         << TerminalText(settings.outDir) << ": " << trimmed << " trimmed, "
+         << (outcomes.size() - written) << " failed\n";
+}
+
+int RunBatch(const ParsedArguments& args, CliIo& io) {
+  if (args.positional.size() != 1) throw CliUsageError("give exactly one table file");
+  BatchSettings settings = SettingsFrom(args);
+  const std::vector<BatchRow> rows =
+      ReadTable(args.positional.front(), EncodingOption(args.Value("encoding", "utf-8")), io);
+  std::error_code error;
+  std::filesystem::create_directories(settings.outDir, error);
+  if (!std::filesystem::is_directory(settings.outDir))
+    throw CliUsageError("cannot create the output folder " + settings.outDir +
+                        (error ? ": " + error.message() : ""));
+
+  const bool quiet = args.Has("quiet");
+  const bool progress = io.errIsTerminal && !quiet;
+  const char* clearLine = progress ? "\r\033[K" : "";
+  settings.onRowDone = [&](std::size_t index, const BatchOutcome& outcome, std::size_t done) {
+    if (!quiet) {
+      for (const std::string& message : outcome.messages)
+        io.err << clearLine << TerminalText(RowName(rows[index], outcome)) << ": " << message
+               << "\n";
+    }
+    if (progress) io.err << clearLine << "[" << done << "/" << rows.size() << "] " << std::flush;
+  };
+  const std::vector<BatchOutcome> outcomes = RunBatchRows(rows, settings);
+  io.err << clearLine;
+  PrintSummary(io, rows, outcomes, settings, quiet);
+  for (const BatchOutcome& outcome : outcomes)
+    if (!outcome.ok) return kExitFailed;
+  return kExitOk;
+}
+
 }  // namespace
 
-std::string UnescapeField(const std::string& field) {
-  std::string text;
-  text.reserve(field.size());
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 1 < field.size()) {
-      const char next = field[i + 1];
-      if (next == 'n' || next == 't' || next == '\\') {
-        text += next == 'n' ? '\n' : next == 't' ? '\t' : '\\';
-        ++i;
-        continue;
-      }
-    }
-    text += field[i];
-  }
-  return text;
-}
-
-std::vector<BatchRow> ParseBatchTable(const std::string& text) {
-  std::vector<BatchRow> rows;
-  std::size_t start = 0;
-  for (int lineNumber = 1; start < text.size(); ++lineNumber) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (lineNumber == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-    if (line.find_first_not_of(" \t") == std::string::npos || line[0] == '#') continue;
-
-    std::vector<std::string> fields = SplitTabs(line);
-    fields.resize(std::max<std::size_t>(fields.size(), 6));
-    BatchRow row;
-    row.line = lineNumber;
-    row.fileName = fields[0];
-    row.title = fields[1];
-    row.secondLine = fields[2];
-    row.description = UnescapeField(fields[3]);
-    row.textColour = fields[4];
-    row.outlineColour = fields[5];
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
-std::string BatchOutputName(const std::string& fileName) {
-  if (fileName.empty()) throw CliUsageError("no file name");
-  if (fileName.find('/') != std::string::npos || fileName.find('\0') != std::string::npos ||
-      fileName == "." || fileName == "..")
-    throw CliUsageError("the file name '" + fileName + "' must be a plain name without folders");
-  const std::size_t dot = fileName.rfind('.');
-  if (dot == std::string::npos || dot == 0 || dot + 1 == fileName.size()) return fileName + ".png";
-  return fileName;
-}
+const CliCommand kBatchCommand = {"batch",
+                                  kBatchHelp,
+                                  {{"out-dir", 0, true},
+                                   {"jobs", 'j', true},
+                                   {"encoding", 0, true},
+                                   {"text-colour", 0, true},
+                                   {"outline-colour", 0, true},
+                                   {"format", 0, true},
+                                   {"strict"}},
+                                  RunBatch};
 
 std::vector<BatchOutcome> RunBatchRows(const std::vector<BatchRow>& rows,
                                        const BatchSettings& settings) {
   std::vector<BatchOutcome> outcomes(rows.size());
-  const std::vector<std::string> duplicates = DuplicateErrors(rows);
+  const std::vector<std::string> duplicates = DuplicateErrors(rows, settings.format);
   std::atomic<std::size_t> next{0};
   std::mutex lock;
   std::size_t done = 0;
@@ -171,7 +200,7 @@ std::vector<BatchOutcome> RunBatchRows(const std::vector<BatchRow>& rows,
     for (std::size_t i = next++; i < rows.size(); i = next++) {
       BatchOutcome outcome;
       if (!duplicates[i].empty()) {
-        outcome.outputName = BatchOutputName(rows[i].fileName);
+        outcome.outputName = RowOutput(rows[i].fileName, settings.format).name;
         outcome.error = duplicates[i];
       } else {
         outcome = ComposeRow(rows[i], settings);
@@ -197,64 +226,4 @@ std::vector<BatchOutcome> RunBatchRows(const std::vector<BatchRow>& rows,
     }
   }
   return outcomes;
-}
-
-int RunBatch(const std::vector<std::string>& args, CliIo& io) {
-  std::vector<BatchRow> rows;
-  BatchSettings settings;
-  try {
-    const ParsedArguments parsed = ParseArguments(
-        args, {"--out-dir", "-j", "--jobs", "--text-colour", "--outline-colour"}, {"-h", "--help"});
-    if (parsed.flags.count("-h") || parsed.flags.count("--help")) {
-      io.out << kBatchHelp;
-      return kExitOk;
-    }
-    if (parsed.positional.size() != 1) throw CliUsageError("give exactly one table file");
-    if (!parsed.Has("--out-dir")) throw CliUsageError("no output folder (--out-dir DIR)");
-    if (parsed.Has("-j") && parsed.Has("--jobs")) throw CliUsageError("give the job count once");
-    settings.outDir = parsed.Value("--out-dir");
-    const std::string jobs = parsed.Has("-j") ? parsed.Value("-j") : parsed.Value("--jobs");
-    settings.jobs =
-        jobs.empty() ? int(std::max(1u, std::thread::hardware_concurrency())) : ParseJobCount(jobs);
-    settings.textColour = ParseColour(parsed.Value("--text-colour", "#FFFFFF"), "--text-colour");
-    settings.outlineColour =
-        ParseColour(parsed.Value("--outline-colour", "#000000"), "--outline-colour");
-
-    const std::string& table = parsed.positional.front();
-    std::ifstream file(table, std::ios::binary);
-    if (!file) throw CliUsageError("cannot read the table " + table);
-    rows = ParseBatchTable(
-        std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
-    std::error_code error;
-    std::filesystem::create_directories(settings.outDir, error);
-    if (!std::filesystem::is_directory(settings.outDir))
-      throw CliUsageError("cannot create the output folder " + settings.outDir);
-  } catch (const CliUsageError& e) {
-    io.err << "nimbrel-cli batch: " << e.what() << "\nTry 'nimbrel-cli batch --help'.\n";
-    return kExitUsage;
-  }
-
-  const char* clearLine = io.errIsTerminal ? "\r\033[K" : "";
-  settings.onRowDone = [&](std::size_t index, const BatchOutcome& outcome, std::size_t done) {
-    const BatchRow& row = rows[index];
-    for (const std::string& message : outcome.messages)
-      io.err << clearLine << RowName(row, outcome) << ": " << message << "\n";
-    if (io.errIsTerminal)
-      io.err << clearLine << "[" << done << "/" << rows.size() << "] " << std::flush;
-  };
-  const std::vector<BatchOutcome> outcomes = RunBatchRows(rows, settings);
-
-  io.err << clearLine;
-  std::size_t failed = 0;
-  for (std::size_t i = 0; i < outcomes.size(); ++i) {
-    if (outcomes[i].ok) continue;
-    ++failed;
-    io.err << "nimbrel-cli batch: " << RowName(rows[i], outcomes[i])
-           << " failed: " << outcomes[i].error << "\n";
-  }
-  io.err << "wrote " << (outcomes.size() - failed) << " of " << outcomes.size() << " captions to "
-         << settings.outDir;
-  if (failed > 0) io.err << "; " << failed << " failed";
-  io.err << "\n";
-  return failed == 0 ? kExitOk : kExitFailed;
 }

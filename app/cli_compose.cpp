@@ -1,73 +1,127 @@
 #include "app/cli_compose.h"
 
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include <ostream>
 
-#include "app/cli_options.h"
+#include "app/cli_formats.h"
+#include "app/cli_input.h"
 #include "app/composer.h"
-#include "app/save_command.h"
+#include "app/os_error.h"
+#include "app/utf8_text.h"
 #include "platform/exception.h"
-
-const char kComposeHelp[] =
-    "Usage: nimbrel-cli compose [options] -o OUT.png\n"
-    "\n"
-    "Composes one caption picture (310 x 180, 8-bit PNG with the grey background transparent)\n"
-    "from the given texts, exactly as the window draws and saves it.\n"
-    "\n"
-    "  --title TEXT             the title line (UTF-8)\n"
-    "  --second TEXT            the second line, such as a release date (UTF-8)\n"
-    "  --description FILE|-     the description, one line per text line (UTF-8; - reads stdin)\n"
-    "  --text-colour #RRGGBB    text colour (default #FFFFFF)\n"
-    "  --outline-colour #RRGGBB outline colour (default #000000)\n"
-    "  -o, --output OUT.png     the file to write; an existing file is replaced only once the\n"
-    "                           new one is complete\n"
-    "  -h, --help               this help\n"
-    "\n"
-    "Every text must be expressible in Shift_JIS (code page 932). Over-wide description lines\n"
-    "are shortened and surplus lines dropped, with the window's messages printed to stderr.\n"
-    "Exit status: 0 written, 1 the file could not be written, 2 bad arguments or text.\n";
 
 namespace {
 
-std::string ReadAll(std::istream& stream) {
-  return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+const char kComposeHelp[] =
+    "Usage: nimbrel-cli compose [options] -o OUT\n"
+    "\n"
+    "Composes one caption picture (310 x 180, 8-bit, the grey background transparent) from the\n"
+    "given texts, exactly as the window draws and saves it.\n"
+    "\n"
+    "  --title TEXT             the title line (UTF-8)\n"
+    "  --second TEXT            the second line, such as a release date (UTF-8)\n"
+    "  --description FILE|-     the description, one line per text line; - reads stdin\n"
+    "  --encoding ENC           the description's encoding: utf-8 (default) or cp932\n"
+    "                           (also sjis, shift_jis)\n"
+    "  --text-colour #RRGGBB    text colour (default #FFFFFF)\n"
+    "  --outline-colour #RRGGBB outline colour (default #000000)\n"
+    "  -o, --output OUT|-       the file to write, .png or .bmp; - writes stdout\n"
+    "  --format png|bmp         the format to write, whatever OUT is called (needed for -)\n"
+    "  --strict                 fail, writing nothing, when a line must be shortened or lines\n"
+    "                           dropped\n"
+    "  -q, --quiet              do not print the window's notices\n"
+    "  -h, --help               this help\n"
+    "\n"
+    "Every text must be expressible in Shift_JIS (code page 932). Over-wide description lines\n"
+    "are shortened and surplus lines dropped, with the window's notices printed to stderr.\n"
+    "An existing OUT keeps its owner, permissions and links; it is replaced only once the\n"
+    "new picture is complete, or written in place when replacing would change it.\n"
+    "Exit status: 0 written, 1 the file could not be written (or --strict cut), 2 bad\n"
+    "arguments or text.\n";
+
+const std::string kCutMessage = "not written: the window had to cut the description (--strict)";
+
+std::string ReadDescription(const std::string& source, TextEncoding encoding, CliIo& io) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = ReadInput(source, io.in);
+  } catch (const std::exception& e) {
+    throw CliInputError("cannot read the description file: " + ErrorText(e));
+  }
+  return DecodeText(AsChars(bytes), encoding, "description");
 }
 
-std::string ReadDescription(const std::string& source, std::istream& in) {
-  if (source == "-") return ReadAll(in);
-  std::ifstream file(source, std::ios::binary);
-  if (!file) throw CliUsageError("cannot read the description file " + source);
-  return ReadAll(file);
-}
+int RunCompose(const ParsedArguments& args, CliIo& io) {
+  if (!args.positional.empty())
+    throw CliUsageError("unexpected argument " + args.positional.front());
+  const std::string output = args.Value("output");
+  if (output.empty()) throw CliUsageError("no output file (-o OUT.png)");
+  ComposeSettings settings;
+  settings.save.format =
+      OutputFormat(output, args.Has("format") ? FormatOption(args.Value("format")) : nullptr);
+  settings.save.standardOutput = &io.out;
+  settings.strict = args.Has("strict");
+  const TextEncoding encoding = EncodingOption(args.Value("encoding", "utf-8"));
 
-std::string WithoutByteOrderMark(std::string text) {
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  return text;
+  CaptionInputs inputs;
+  inputs.textColour = ParseColour(args.Value("text-colour", "#FFFFFF"), "--text-colour");
+  inputs.outlineColour = ParseColour(args.Value("outline-colour", "#000000"), "--outline-colour");
+  inputs.title = ConvertInput(args.Value("title"), "title");
+  inputs.secondLine = ConvertInput(args.Value("second"), "second line");
+  if (args.Has("description"))
+    inputs.description =
+        ConvertDescription(ReadDescription(args.Value("description"), encoding, io));
+
+  const bool quiet = args.Has("quiet");
+  ComposeCaption(
+      inputs, output,
+      [&](const AnsiString& text) {
+        if (!quiet) io.err << MessageUtf8(text) << "\n";
+      },
+      settings);
+  return kExitOk;
 }
 
 }  // namespace
 
+const CliCommand kComposeCommand = {"compose",
+                                    kComposeHelp,
+                                    {{"title", 0, true},
+                                     {"second", 0, true},
+                                     {"description", 0, true},
+                                     {"encoding", 0, true},
+                                     {"text-colour", 0, true},
+                                     {"outline-colour", 0, true},
+                                     {"output", 'o', true},
+                                     {"format", 0, true},
+                                     {"strict"}},
+                                    RunCompose};
+
 AnsiString ConvertInput(const std::string& utf8, const std::string& field) {
+  if (const auto invalid = FindInvalidUtf8(utf8))
+    throw CliInputError(field + ": invalid UTF-8 (byte offset " + std::to_string(*invalid) + ")");
   try {
     return AnsiString::FromUtf8(utf8);
   } catch (const EConvertError& e) {
-    throw EConvertError(AnsiString::FromUtf8Lossy(field + ": " + e.what()));
+    throw CliInputError(field + ": " + e.what());
   }
 }
 
 std::vector<AnsiString> ConvertDescription(const std::string& utf8) {
   std::vector<AnsiString> lines;
-  const std::vector<std::string> split = SplitDescription(WithoutByteOrderMark(utf8));
+  const std::vector<std::string> split = SplitDescription(utf8);
   for (std::size_t i = 0; i < split.size(); ++i)
     lines.push_back(ConvertInput(split[i], "description line " + std::to_string(i + 1)));
   return lines;
 }
 
-void ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
-                    const TStringCaptionWindow::MessageSink& messages, const SaveOptions& options) {
-  TStringCaptionWindow window(messages);
+int ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
+                   const TStringCaptionWindow::MessageSink& messages,
+                   const ComposeSettings& settings) {
+  int notices = 0;
+  TStringCaptionWindow window([&](const AnsiString& text) {
+    ++notices;
+    if (messages) messages(text);
+  });
   TCaptionComposer composer(window);
   window.SetFontColor(inputs.textColour);
   window.SetBorderColor(inputs.outlineColour);
@@ -78,51 +132,8 @@ void ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
   window.Description = inputs.description;
   composer.Memo1KeyUp();
   composer.Button1Click();
+  if (settings.strict && notices > 0) throw CaptionCutError(kCutMessage);
   window.SaveFileName = outFile;
-  Button2Click(window, options);
-}
-
-int RunCompose(const std::vector<std::string>& args, CliIo& io) {
-  CaptionInputs inputs;
-  std::string output;
-  try {
-    const ParsedArguments parsed =
-        ParseArguments(args,
-                       {"--title", "--second", "--description", "--text-colour", "--outline-colour",
-                        "-o", "--output"},
-                       {"-h", "--help"});
-    if (parsed.flags.count("-h") || parsed.flags.count("--help")) {
-      io.out << kComposeHelp;
-      return kExitOk;
-    }
-    if (!parsed.positional.empty())
-      throw CliUsageError("unexpected argument " + parsed.positional.front());
-    if (parsed.Has("-o") && parsed.Has("--output"))
-      throw CliUsageError("give the output file once (-o or --output)");
-    output = parsed.Has("-o") ? parsed.Value("-o") : parsed.Value("--output");
-    if (output.empty()) throw CliUsageError("no output file (-o OUT.png)");
-    inputs.textColour = ParseColour(parsed.Value("--text-colour", "#FFFFFF"), "--text-colour");
-    inputs.outlineColour =
-        ParseColour(parsed.Value("--outline-colour", "#000000"), "--outline-colour");
-    inputs.title = ConvertInput(parsed.Value("--title"), "title");
-    inputs.secondLine = ConvertInput(parsed.Value("--second"), "second line");
-    if (parsed.Has("--description"))
-      inputs.description =
-          ConvertDescription(ReadDescription(parsed.Value("--description"), io.in));
-  } catch (const CliUsageError& e) {
-    io.err << "nimbrel-cli compose: " << e.what() << "\nTry 'nimbrel-cli compose --help'.\n";
-    return kExitUsage;
-  } catch (const EConvertError& e) {
-    io.err << "nimbrel-cli compose: " << e.what() << "\n";
-    return kExitUsage;
-  }
-
-  try {
-    ComposeCaption(inputs, output,
-                   [&](const AnsiString& text) { io.err << MessageUtf8(text) << "\n"; });
-  } catch (const std::exception& e) {
-    io.err << "nimbrel-cli compose: " << e.what() << "\n";
-    return kExitFailed;
-  }
-  return kExitOk;
+  Button2Click(window, settings.save);
+  return notices;
 }

@@ -1,6 +1,7 @@
 // nimbrel-cli compose: one caption from arguments, drawn and saved by the window's own commands.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,17 +17,27 @@ struct CaptionInputs {
   COLORREF outlineColour = clBlack;
 };
 
-// UTF-8 text of one input as Shift_JIS; raises EConvertError whose message names the field and
-// the character that has no Shift_JIS form.
+// UTF-8 text of one input as Shift_JIS; raises CliInputError naming the field and what is wrong:
+// malformed UTF-8 (with its byte offset) or a character that has no Shift_JIS form.
 AnsiString ConvertInput(const std::string& utf8, const std::string& field);
 std::vector<AnsiString> ConvertDescription(const std::string& utf8);
 
+struct ComposeSettings {
+  SaveOptions save;
+  bool strict = false;  // a caption the window had to cut is a failure, and is not saved
+};
+
+// With --strict, the window's notices (a line shortened, lines dropped) fail the caption.
+class CaptionCutError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Runs what the window runs when the user types these inputs and saves: FormCreate, the width
 // guard over the description, the draw command, then the save command into outFile. The
-// window's messages go to messages.
-void ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
-                    const TStringCaptionWindow::MessageSink& messages,
-                    const SaveOptions& options = {});
+// window's messages go to messages; returns how many there were.
+int ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
+                   const TStringCaptionWindow::MessageSink& messages,
+                   const ComposeSettings& settings = {});
 
-extern const char kComposeHelp[];
-int RunCompose(const std::vector<std::string>& args, CliIo& io);
+extern const CliCommand kComposeCommand;

@@ -1,72 +1,61 @@
 #include "app/cli_convert.h"
 
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
 #include <ostream>
 
-#include "app/cli_options.h"
-#include "app/save_command.h"
+#include "app/cli_formats.h"
+#include "app/cli_input.h"
 #include "image/custom_dib.h"
-#include "png/ux_png.h"
-
-const char kConvertHelp[] =
-    "Usage: nimbrel-cli convert IN OUT\n"
-    "\n"
-    "Reads IN and writes OUT through Nimbrel's own codecs; each format is chosen by the file's\n"
-    "extension, .png or .bmp, so PNG to BMP, BMP to PNG, PNG to PNG and BMP to BMP all work.\n"
-    "Palette, transparent and background colour, resolution and text travel with the image as\n"
-    "far as the target format holds them. OUT is replaced only once it is complete.\n"
-    "Exit status: 0 written, 1 reading or writing failed, 2 bad arguments.\n";
+#include "platform/stream.h"
 
 namespace {
 
-std::string LowerExtension(const std::string& fileName) {
-  std::string extension = std::filesystem::path(fileName).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
-  return extension;
+const char kConvertHelp[] =
+    "Usage: nimbrel-cli convert [options] IN OUT\n"
+    "\n"
+    "Reads IN and writes OUT through Nimbrel's own codecs: PNG to BMP, BMP to PNG, PNG to PNG\n"
+    "and BMP to BMP. IN's format is told by its content; OUT's by its extension, .png or .bmp,\n"
+    "or by --format. A file named - is standard input (IN) or standard output (OUT).\n"
+    "Palette, transparent and background colour, resolution and text travel with the image as\n"
+    "far as the target format holds them. An existing OUT keeps its owner, permissions and\n"
+    "links, and is replaced only once the new file is complete.\n"
+    "\n"
+    "  --format png|bmp   the format to write, whatever OUT is called (needed for -)\n"
+    "  -q, --quiet        accepted for symmetry; convert prints nothing but errors\n"
+    "  -h, --help         this help\n"
+    "\n"
+    "Exit status: 0 written, 1 reading or writing failed, 2 bad arguments.\n";
+
+std::string InputName(const std::string& fileName) {
+  return fileName == "-" ? "standard input" : fileName;
+}
+
+int RunConvert(const ParsedArguments& args, CliIo& io) {
+  if (args.positional.size() != 2) throw CliUsageError("give an input and an output file");
+  const std::string& in = args.positional[0];
+  const std::string& out = args.positional[1];
+  SaveOptions save;
+  save.format =
+      OutputFormat(out, args.Has("format") ? FormatOption(args.Value("format")) : nullptr);
+  save.standardOutput = &io.out;
+  const std::unique_ptr<TVynCustomDIB> image = LoadImageFile(in, io.in);
+  SaveGraphic(*image, out, save);
+  return kExitOk;
 }
 
 }  // namespace
 
-std::unique_ptr<TVynCustomDIB> ImageForFile(const std::string& fileName) {
-  const std::string extension = LowerExtension(fileName);
-  if (extension == ".png") return std::make_unique<TUxPNG>();
-  if (extension == ".bmp") return std::make_unique<TVynCustomDIB>();
-  throw CliUsageError("cannot tell the format of " + fileName + ": use .png or .bmp");
-}
+const CliCommand kConvertCommand = {"convert", kConvertHelp, {{"format", 0, true}}, RunConvert};
 
-void ConvertImageFile(const std::string& in, const std::string& out) {
-  const std::unique_ptr<TVynCustomDIB> source = ImageForFile(in);
-  const std::unique_ptr<TVynCustomDIB> target = ImageForFile(out);
-  source->LoadFromFile(in);
-  target->Assign(source.get());
-  source->CopyFileInfo(*target);
-  SaveGraphic(*target, out);
-}
-
-int RunConvert(const std::vector<std::string>& args, CliIo& io) {
-  try {
-    const ParsedArguments parsed = ParseArguments(args, {}, {"-h", "--help"});
-    if (parsed.flags.count("-h") || parsed.flags.count("--help")) {
-      io.out << kConvertHelp;
-      return kExitOk;
-    }
-    if (parsed.positional.size() != 2) throw CliUsageError("give an input and an output file");
-    ImageForFile(parsed.positional[0]);
-    ImageForFile(parsed.positional[1]);
-    try {
-      ConvertImageFile(parsed.positional[0], parsed.positional[1]);
-    } catch (const CliUsageError&) {
-      throw;
-    } catch (const std::exception& e) {
-      io.err << "nimbrel-cli convert: " << e.what() << "\n";
-      return kExitFailed;
-    }
-  } catch (const CliUsageError& e) {
-    io.err << "nimbrel-cli convert: " << e.what() << "\nTry 'nimbrel-cli convert --help'.\n";
-    return kExitUsage;
-  }
-  return kExitOk;
+std::unique_ptr<TVynCustomDIB> LoadImageFile(const std::string& fileName, std::istream& in) {
+  TMemoryStream stream(ReadInput(fileName, in));
+  const TGraphicClass format = InputFormat(AsChars(stream.Bytes()), fileName);
+  std::unique_ptr<TGraphic> graphic = format ? format->create() : nullptr;
+  auto* image = dynamic_cast<TVynCustomDIB*>(graphic.get());
+  if (image == nullptr)
+    throw std::runtime_error("cannot tell the format of " + InputName(fileName) +
+                             ": it is neither PNG nor BMP");
+  std::unique_ptr<TVynCustomDIB> owned(image);
+  graphic.release();
+  owned->LoadFromStream(stream);
+  return owned;
 }

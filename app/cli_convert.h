@@ -3,17 +3,15 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/cli.h"
+#include "app/save_command.h"
 
 class TVynCustomDIB;
 
-// The image class for a file name's extension: TUxPNG for .png, TVynCustomDIB for .bmp (any
-// case); raises CliUsageError for anything else.
-std::unique_ptr<TVynCustomDIB> ImageForFile(const std::string& fileName);
-// Loads in, then writes out in the format of its extension (replacing out only once complete).
-void ConvertImageFile(const std::string& in, const std::string& out);
+// An image read from fileName ("-": in), by the reader its first bytes call for. Raises
+// EFOpenError when the file cannot be read, the reader's own error when the content is bad, and
+// a plain error when no format of ours recognises it.
+std::unique_ptr<TVynCustomDIB> LoadImageFile(const std::string& fileName, std::istream& in);
 
-extern const char kConvertHelp[];
-int RunConvert(const std::vector<std::string>& args, CliIo& io);
+extern const CliCommand kConvertCommand;

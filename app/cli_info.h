@@ -1,16 +1,17 @@
-// nimbrel-cli info: what our PNG reader (or BMP reader, for a .bmp file) makes of a file.
+// nimbrel-cli info: what our PNG and BMP readers make of files.
 #pragma once
 
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 #include "app/cli.h"
 
 class TVynCustomDIB;
 
-// A report of the image as loaded, one "name: value" line per property.
+// A report of the image as loaded, one "name: value" line per property. Text from the file is
+// escaped for the terminal.
 void DescribeImage(TVynCustomDIB& image, std::ostream& out);
+// The same facts as one JSON object on one line, with fileName as "file".
+void DescribeImageJson(TVynCustomDIB& image, const std::string& fileName, std::ostream& out);
 
-extern const char kInfoHelp[];
-int RunInfo(const std::vector<std::string>& args, CliIo& io);
+extern const CliCommand kInfoCommand;

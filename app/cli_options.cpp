@@ -1,8 +1,68 @@
 #include "app/cli_options.h"
 
+#include <getopt.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+
+namespace {
+
+// getopt_long reports long options by these codes, past every character a short option can be.
+constexpr int kLongCode = 256;
+
+std::string Dashed(const OptionSpec& spec) {
+  return std::string("--") + spec.name;
+}
+
+// The option getopt stopped at, as the user typed it.
+std::string Offending(const std::vector<OptionSpec>& options, char* const* argv) {
+  if (optopt >= kLongCode) return Dashed(options[std::size_t(optopt - kLongCode)]);
+  if (optopt != 0) return std::string("-") + char(optopt);
+  const std::string typed = argv[optind - 1];
+  return typed.substr(0, typed.find('='));
+}
+
+[[noreturn]] void RejectUnknown(const std::vector<OptionSpec>& options, const std::string& typed) {
+  std::string candidates;
+  if (typed.starts_with("--")) {
+    for (const OptionSpec& spec : options)
+      if (Dashed(spec).starts_with(typed))
+        candidates += (candidates.empty() ? "" : ", ") + Dashed(spec);
+  }
+  if (!candidates.empty())
+    throw CliUsageError("ambiguous option " + typed + " (" + candidates + ")");
+  throw CliUsageError("unknown option " + typed);
+}
+
+const OptionSpec& SpecOf(const std::vector<OptionSpec>& options, int code) {
+  if (code >= kLongCode) return options[std::size_t(code - kLongCode)];
+  return *std::find_if(options.begin(), options.end(),
+                       [&](const OptionSpec& spec) { return spec.letter == code; });
+}
+
+// What getopt_long takes: the one-letter options ("j:q") and the long ones.
+struct GetoptTables {
+  std::string letters = ":";  // the leading ':' reports a missing value as ':' rather than '?'
+  std::vector<option> longOptions;
+};
+
+GetoptTables TablesFor(const std::vector<OptionSpec>& options) {
+  GetoptTables tables;
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    const OptionSpec& spec = options[i];
+    tables.longOptions.push_back(option{
+        spec.name, spec.takesValue ? required_argument : no_argument, nullptr, kLongCode + int(i)});
+    if (spec.letter != 0)
+      tables.letters += std::string(1, spec.letter) + (spec.takesValue ? ":" : "");
+  }
+  tables.longOptions.push_back(option{});
+  return tables;
+}
+
+}  // namespace
+
+const std::vector<OptionSpec> kCommonOptions = {{"help", 'h'}, {"quiet", 'q'}};
 
 std::string ParsedArguments::Value(const std::string& option, const std::string& fallback) const {
   const auto found = values.find(option);
@@ -10,36 +70,31 @@ std::string ParsedArguments::Value(const std::string& option, const std::string&
 }
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
-                               const std::set<std::string>& valueOptions,
-                               const std::set<std::string>& flagOptions) {
+                               const std::vector<OptionSpec>& options) {
+  std::vector<std::string> words = {"nimbrel-cli"};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const GetoptTables tables = TablesFor(options);
+
   ParsedArguments parsed;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      parsed.positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const auto equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    if (flagOptions.count(name) != 0 && equals == std::string::npos) {
-      parsed.flags.insert(name);
-      continue;
-    }
-    if (valueOptions.count(name) == 0) throw CliUsageError("unknown option " + arg);
-    if (parsed.Has(name)) throw CliUsageError("option " + name + " given twice");
-    if (equals != std::string::npos) {
-      parsed.values[name] = arg.substr(equals + 1);
-    } else if (i + 1 < args.size()) {
-      parsed.values[name] = args[++i];
-    } else {
-      throw CliUsageError("option " + name + " needs a value");
-    }
+  optind = 0;  // glibc: start afresh, as a previous parse may have stopped anywhere
+  opterr = 0;
+  const int argc = int(words.size());
+  for (int code; (code = getopt_long(argc, argv.data(), tables.letters.c_str(),
+                                     tables.longOptions.data(), nullptr)) != -1;) {
+    if (code == ':')
+      throw CliUsageError("option " + Offending(options, argv.data()) + " needs a value");
+    if (code == '?' && optopt >= kLongCode)
+      throw CliUsageError("option " + Offending(options, argv.data()) + " takes no value");
+    if (code == '?') RejectUnknown(options, Offending(options, argv.data()));
+    const OptionSpec& spec = SpecOf(options, code);
+    if (spec.takesValue && parsed.Has(spec.name))
+      throw CliUsageError("option " + Dashed(spec) + " given twice");
+    parsed.values[spec.name] = spec.takesValue ? optarg : "";
   }
+  parsed.positional.assign(argv.begin() + optind, argv.begin() + argc);
   return parsed;
 }
 

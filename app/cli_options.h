@@ -1,9 +1,9 @@
-// Command-line arguments: options with values, flags and positional arguments, and the values
-// the commands share (colours, the job count).
+// Command-line arguments, parsed by getopt_long as GNU tools parse theirs ("-j4", "-j 4",
+// "--jobs=4", "--jobs 4", "-qj4", options after operands, "--" ends options, "-" is an operand),
+// and the values the commands share (colours, the job count).
 #pragma once
 
 #include <map>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,21 +16,37 @@ class CliUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Text input that cannot be used (bad encoding, a character Shift_JIS lacks, an unreadable
+// description or table); the command says why and exits with 2.
+class CliInputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One option: its long name (without dashes), an optional one-letter form, whether it takes a
+// value.
+struct OptionSpec {
+  const char* name;
+  char letter = 0;
+  bool takesValue = false;
+};
+
+// The options every command takes: -h/--help and -q/--quiet.
+extern const std::vector<OptionSpec> kCommonOptions;
+
 struct ParsedArguments {
-  std::map<std::string, std::string> values;  // option name (with dashes) → value
-  std::set<std::string> flags;
+  std::map<std::string, std::string> values;  // long name → value ("" for one without)
   std::vector<std::string> positional;
 
   bool Has(const std::string& option) const { return values.count(option) != 0; }
   std::string Value(const std::string& option, const std::string& fallback = {}) const;
 };
 
-// Parses args (the command's own, after its name). valueOptions take a value, as the next
-// argument or after '='; flagOptions take none. "--" ends the options; "-" alone is positional.
-// Unknown options, missing values and repeated options raise CliUsageError.
+// Parses args (the command's own, after its name). Unknown or ambiguous options, missing or
+// unexpected values and an option with a value given twice raise CliUsageError. Uses getopt's
+// global state: call it from one thread at a time.
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
-                               const std::set<std::string>& valueOptions,
-                               const std::set<std::string>& flagOptions);
+                               const std::vector<OptionSpec>& options);
 
 // "#RRGGBB" (hex digits in either case) as a COLORREF; option names the option in the message.
 COLORREF ParseColour(const std::string& text, const std::string& option);

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 
+#include "app/cli_formats.h"
 #include "app/cli_options.h"
 #include "app/cli_test_util.h"
 #include "app/libpng_decode.h"
 #include "app/temp_folder.h"
+#include "platform/ansi_string.h"
 
 namespace {
 
@@ -34,7 +36,9 @@ TEST(CliBatch, ABadRowFailsByNameWhileTheOthersAreWritten) {
   EXPECT_NE(run.err.find("row 3 (bad.png) failed: bad colour 'red'"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("row 6 (emoji.png) failed: title: 文字 U+1F600"), std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("wrote 2 of 4 captions"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("wrote 2 of 4 captions to " + out + ": 0 trimmed, 2 failed\n"),
+            std::string::npos)
+      << run.err;
   EXPECT_EQ(Sorted(TempFolder::NamesIn(out)), (std::vector<std::string>{"one.png", "three.png"}));
   EXPECT_TRUE(DecodePngFile(out + "/one.png").ok);
   EXPECT_TRUE(DecodePngFile(out + "/three.png").ok);
@@ -86,22 +90,27 @@ TEST(CliBatch, RowsNamingTheSameFileOrAFolderFail) {
 TEST(CliBatch, ArgumentMistakesExitWithUsage) {
   TempFolder folder;
   WriteFileBytes(folder.File("t.tsv"), "a\tb\n");
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"batch", folder.File("t.tsv")},
-        std::vector<std::string>{"batch", "--out-dir", folder.File("o")},
-        std::vector<std::string>{"batch", folder.File("missing.tsv"), "--out-dir",
-                                 folder.File("o")},
-        std::vector<std::string>{"batch", folder.File("t.tsv"), "--out-dir", folder.File("o"), "-j",
-                                 "0"}}) {
-    const CliRun run = RunCliCommand(args);
+  const std::string usage = "Try 'nimbrel-cli batch --help'";
+  struct Case {
+    std::vector<std::string> args;
+    std::string errPart;
+  };
+  for (const Case& c :
+       {Case{{"batch", folder.File("t.tsv")}, usage},
+        Case{{"batch", "--out-dir", folder.File("o")}, usage},
+        Case{{"batch", folder.File("t.tsv"), "--out-dir", folder.File("o"), "-j", "0"}, usage},
+        Case{{"batch", folder.File("missing.tsv"), "--out-dir", folder.File("o")},
+             "cannot read the table: ファイル " + folder.File("missing.tsv") +
+                 " を開けません: No such file or directory"}}) {
+    const CliRun run = RunCliCommand(c.args);
     EXPECT_EQ(run.status, kExitUsage) << run.err;
-    EXPECT_NE(run.err.find("Try 'nimbrel-cli batch --help'"), std::string::npos);
+    EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
   }
 }
 
 TEST(CliBatchTable, FieldsEscapesCommentsAndLineEnds) {
-  const std::vector<BatchRow> rows = ParseBatchTable(
-      "\xEF\xBB\xBF# comment\r\nx.png\tT\tS\ta\\nb\\\\n\\t\\q\t#FFFFFF\t#000000\r\n   \ny\n");
+  const std::vector<BatchRow> rows =
+      ParseBatchTable("# comment\r\nx.png\tT\tS\ta\\nb\\\\n\\t\\q\t#FFFFFF\t#000000\r\n   \ny\n");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].line, 2);
   EXPECT_EQ(rows[0].fileName, "x.png");
@@ -115,11 +124,56 @@ TEST(CliBatchTable, FieldsEscapesCommentsAndLineEnds) {
   EXPECT_EQ(rows[1].description, "");
 }
 
-TEST(CliBatchTable, NamesWithoutAnExtensionGetPng) {
-  EXPECT_EQ(BatchOutputName("caption"), "caption.png");
-  EXPECT_EQ(BatchOutputName("caption."), "caption..png");
-  EXPECT_EQ(BatchOutputName(".hidden"), ".hidden.png");
-  EXPECT_EQ(BatchOutputName("caption.PNG"), "caption.PNG");
-  EXPECT_THROW(BatchOutputName("a/b.png"), CliUsageError);
-  EXPECT_THROW(BatchOutputName(".."), CliUsageError);
+TEST(CliBatchTable, TheNameChoosesTheFormatAndNamesWithoutAnExtensionGetOne) {
+  const CliFormatRegistration formats;
+  const TGraphicClass png = FormatNamed("png"), bmp = FormatNamed("bmp");
+  struct Case {
+    std::string name;
+    TGraphicClass formatOption;
+    std::string written;
+    TGraphicClass format;
+  };
+  for (const Case& c :
+       {Case{"caption", nullptr, "caption.png", png},
+        Case{"caption.", nullptr, "caption..png", png},
+        Case{".hidden", nullptr, ".hidden.png", png},
+        Case{"caption.PNG", nullptr, "caption.PNG", png},
+        Case{"caption.bmp", nullptr, "caption.bmp", bmp}, Case{"caption", bmp, "caption.bmp", bmp},
+        Case{"caption.jpg", bmp, "caption.jpg", bmp}}) {
+    const BatchOutput output = RowOutput(c.name, c.formatOption);
+    EXPECT_EQ(output.name, c.written) << c.name;
+    EXPECT_EQ(output.format, c.format) << c.name;
+  }
+  EXPECT_THROW(RowOutput("caption.jpg", nullptr), CliUsageError);
+  EXPECT_THROW(RowOutput("a/b.png", nullptr), CliUsageError);
+  EXPECT_THROW(RowOutput("..", nullptr), CliUsageError);
+}
+
+// A Shift_JIS table from standard input: BMP and PNG rows by name, a row whose description is
+// cut counted as trimmed, or failed under --strict, and -q leaving only the failures.
+TEST(CliBatch, ReadsAShiftJisTableFromStdinAndCountsTrimmedRows) {
+  TempFolder folder;
+  const std::string table =
+      AnsiString::FromUtf8("a.bmp\t表題\nb\t二\t\t" + std::string(80, 'W') + "\n").bytes();
+  const std::string out = folder.File("out");
+  const CliRun plain = RunCliCommand({"batch", "-", "--out-dir", out, "--encoding", "sjis"}, table);
+  EXPECT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(plain.err, "row 2 (b.png): 1行目を自動調整で文字削除します\nwrote 2 of 2 captions to " +
+                           out + ": 1 trimmed, 0 failed\n");
+  EXPECT_EQ(ReadFileBytes(out + "/a.bmp").substr(0, 2), "BM");
+  EXPECT_TRUE(DecodePngFile(out + "/b.png").ok);
+
+  const std::string strictOut = folder.File("strict");
+  const CliRun strict = RunCliCommand(
+      {"batch", "-q", "--strict", "-", "--out-dir", strictOut, "--encoding", "cp932"}, table);
+  EXPECT_EQ(strict.status, kExitFailed);
+  EXPECT_EQ(strict.err,
+            "nimbrel-cli: row 2 (b.png) failed: not written: the window had to cut the "
+            "description (--strict)\n");
+  EXPECT_EQ(TempFolder::NamesIn(strictOut), std::vector<std::string>{"a.bmp"});
+
+  const CliRun utf8 = RunCliCommand({"batch", "-", "--out-dir", folder.File("u")}, table);
+  EXPECT_EQ(utf8.status, kExitUsage);
+  EXPECT_NE(utf8.err.find("table: invalid UTF-8 in line 1 (byte offset 6)"), std::string::npos)
+      << utf8.err;
 }

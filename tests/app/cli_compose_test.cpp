@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/cli_options.h"
 #include "app/cli_test_util.h"
 #include "app/libpng_decode.h"
@@ -82,6 +84,7 @@ struct BadComposeCase {
   const char* name;
   std::vector<std::string> args;
   const char* messagePart;
+  std::string input = "絵文字 😀\n";
 };
 
 class CliComposeRefuses : public testing::TestWithParam<BadComposeCase> {};
@@ -92,7 +95,7 @@ TEST_P(CliComposeRefuses, WithAMessageAndNoFile) {
   std::vector<std::string> args = {"compose"};
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
   args.insert(args.end(), {"-o", out});
-  const CliRun run = RunCliCommand(args, "絵文字 😀\n");
+  const CliRun run = RunCliCommand(args, GetParam().input);
   EXPECT_EQ(run.status, kExitUsage);
   EXPECT_NE(run.err.find(GetParam().messagePart), std::string::npos) << run.err;
   EXPECT_TRUE(folder.Names().empty());
@@ -111,7 +114,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadComposeCase{"StrayArgument", {"extra"}, "unexpected argument extra"},
         BadComposeCase{"MissingDescriptionFile",
                        {"--description", "/no/such/file"},
-                       "cannot read the description file"}),
+                       "cannot read the description file: ファイル /no/such/file を開けません: No "
+                       "such file or directory"},
+        BadComposeCase{
+            "MalformedUtf8Title", {"--title", "ab\xC3("}, "title: invalid UTF-8 (byte offset 2)"},
+        BadComposeCase{"ShiftJisReadAsUtf8",
+                       {"--description", "-"},
+                       "description: invalid UTF-8 in line 2 (byte offset 6)",
+                       "\xEF\xBB\xBFok\n\x90\xAF\x82\xCC\x93\x87\n"},
+        BadComposeCase{"MalformedShiftJis",
+                       {"--description", "-", "--encoding", "CP932"},
+                       "description: invalid Shift_JIS in line 2 (byte offset 5)",
+                       "ok\n\x90\xAF\x81\x20\n"},
+        BadComposeCase{"UnknownEncoding", {"--encoding", "latin1"}, "unknown encoding 'latin1'"},
+        BadComposeCase{"UnknownFormat", {"--format", "gif"}, "unknown format 'gif': use png|bmp"},
+        BadComposeCase{"ValueForAFlag", {"--strict=yes"}, "option --strict takes no value"},
+        BadComposeCase{
+            "AmbiguousOption", {"--t", "x"}, "ambiguous option --t (--title, --text-colour)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliCompose, NeedsAnOutputFile) {
@@ -120,11 +139,89 @@ TEST(CliCompose, NeedsAnOutputFile) {
   EXPECT_NE(run.err.find("no output file"), std::string::npos);
 }
 
-TEST(CliCompose, AnUnwritableOutputFailsWithTheCreateError) {
+TEST(CliCompose, AnUnwritableOutputFailsWithTheCreateErrorAndItsReason) {
   const CliRun run = RunCliCommand({"compose", "-o", "/no/such/folder/x.png"});
   EXPECT_EQ(run.status, kExitFailed);
-  EXPECT_NE(run.err.find("ファイル /no/such/folder/x.png を作成できません"), std::string::npos)
-      << run.err;
+  EXPECT_EQ(run.err,
+            "nimbrel-cli: ファイル /no/such/folder/x.png を作成できません: No such file or "
+            "directory\n");
+}
+
+// .png writes PNG, .bmp our BMP, --format either whatever the name, and "-" standard output;
+// nothing else is guessed.
+TEST(CliCompose, TheFormatFollowsTheNameOrFormat) {
+  TempFolder folder;
+  const WorkingFolder inside(folder.Path());  // where a file named "-" would appear
+  const std::vector<std::string> texts = {"compose", "--title", "形式"};
+  auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), texts.begin(), texts.end());
+    return RunCliCommand(args);
+  };
+  ASSERT_EQ(run({"-o", "a.png"}).status, 0);
+  ASSERT_EQ(run({"-o", "b.BMP"}).status, 0);
+  ASSERT_EQ(run({"-o", "c.png", "--format", "bmp"}).status, 0);
+  const CliRun png = run({"--format=PNG", "-o", "-"});
+  const CliRun bmp = run({"-o-", "--format", "bmp"});
+  EXPECT_EQ(png.out, ReadFileBytes("a.png"));
+  EXPECT_EQ(ReadFileBytes("a.png").substr(0, 4), "\x89PNG");
+  EXPECT_EQ(bmp.out, ReadFileBytes("b.BMP"));
+  EXPECT_EQ(ReadFileBytes("c.png"), ReadFileBytes("b.BMP"));
+  EXPECT_EQ(ReadFileBytes("b.BMP").substr(0, 2), "BM");
+
+  const CliRun unnamed = run({"-o", "-"});
+  EXPECT_EQ(unnamed.status, kExitUsage);
+  EXPECT_NE(unnamed.err.find("give --format png|bmp for standard output"), std::string::npos);
+  const CliRun jpeg = run({"-o", "d.jpg"});
+  EXPECT_EQ(jpeg.status, kExitUsage);
+  EXPECT_NE(jpeg.err.find("cannot tell the format of d.jpg: name it .png or .bmp"),
+            std::string::npos);
+  std::vector<std::string> names = folder.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.png", "b.BMP", "c.png"}));
+}
+
+// A description in code page 932, or in UTF-8 after a byte-order mark, draws what the plain
+// UTF-8 text draws.
+TEST(CliCompose, ReadsShiftJisAndSkipsAByteOrderMark) {
+  TempFolder folder;
+  const std::string utf8 = "星の島\n二行目\n";
+  const std::string sjis = AnsiString::FromUtf8(utf8).bytes();
+  auto compose = [&](const std::string& name, const std::string& input,
+                     std::vector<std::string> extra) {
+    std::vector<std::string> args = {"compose", "--description", "-", "-o", folder.File(name)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    EXPECT_EQ(RunCliCommand(args, input).status, 0) << name;
+    return ReadFileBytes(folder.File(name));
+  };
+  const std::string plain = compose("plain.png", utf8, {});
+  EXPECT_EQ(compose("bom.png", "\xEF\xBB\xBF" + utf8, {}), plain);
+  for (const char* name : {"cp932", "sjis", "Shift_JIS"})
+    EXPECT_EQ(compose(std::string(name) + ".png", sjis, {"--encoding", name}), plain) << name;
+}
+
+// --strict turns the window's notices into a failure that writes nothing; -q drops them.
+TEST(CliCompose, StrictFailsOnANoticeAndQuietDropsNotices) {
+  TempFolder folder;
+  const std::string wide = std::string(80, 'W') + "\n";
+  const CliRun strict = RunCliCommand(
+      {"compose", "--strict", "--description", "-", "-o", folder.File("s.png")}, wide);
+  EXPECT_EQ(strict.status, kExitFailed);
+  EXPECT_EQ(strict.err,
+            "1行目を自動調整で文字削除します\nnimbrel-cli: not written: the window had to cut the "
+            "description (--strict)\n");
+  const CliRun quiet = RunCliCommand(
+      {"compose", "-q", "--strict", "--description", "-", "-o", folder.File("q.png")}, wide);
+  EXPECT_EQ(quiet.status, kExitFailed);
+  EXPECT_EQ(quiet.err.find("行目"), std::string::npos);
+  EXPECT_TRUE(folder.Names().empty());
+
+  const CliRun fits = RunCliCommand(
+      {"compose", "--strict", "--description", "-", "-o", folder.File("f.png")}, "短い\n");
+  EXPECT_EQ(fits.status, 0);
+  const CliRun quietWide =
+      RunCliCommand({"compose", "--quiet", "--description", "-", "-o", folder.File("w.png")}, wide);
+  EXPECT_EQ(quietWide.status, 0);
+  EXPECT_EQ(quietWide.err, "");
 }
 
 TEST(CliOptions, ColoursAreRedGreenBlueInTheLowByteFirstOrder) {
@@ -135,13 +232,21 @@ TEST(CliOptions, ColoursAreRedGreenBlueInTheLowByteFirstOrder) {
 }
 
 TEST(CliOptions, ValuesComeAfterTheOptionOrAfterAnEqualsSign) {
-  const ParsedArguments parsed = ParseArguments(
-      {"--title=a=b", "--second", "-", "x", "--", "--title"}, {"--title", "--second"}, {});
-  EXPECT_EQ(parsed.Value("--title"), "a=b");
-  EXPECT_EQ(parsed.Value("--second"), "-");
-  EXPECT_EQ(parsed.positional, (std::vector<std::string>{"x", "--title"}));
-  EXPECT_THROW(ParseArguments({"--title"}, {"--title"}, {}), CliUsageError);
-  EXPECT_THROW(ParseArguments({"--title", "a", "--title", "b"}, {"--title"}, {}), CliUsageError);
+  const std::vector<OptionSpec> options = {
+      {"title", 0, true}, {"second", 0, true}, {"jobs", 'j', true}, {"quiet", 'q'}};
+  const ParsedArguments parsed =
+      ParseArguments({"--title=a=b", "x", "--second", "-", "-", "--", "--title"}, options);
+  EXPECT_EQ(parsed.Value("title"), "a=b");
+  EXPECT_EQ(parsed.Value("second"), "-");
+  EXPECT_EQ(parsed.positional, (std::vector<std::string>{"x", "-", "--title"}));
+  for (const std::vector<std::string>& jobs :
+       {std::vector<std::string>{"-j4"}, {"-j", "4"}, {"--jobs=4"}, {"--jobs", "4"}, {"-qj4"}})
+    EXPECT_EQ(ParseArguments(jobs, options).Value("jobs"), "4") << jobs.front();
+  EXPECT_TRUE(ParseArguments({"-qj4"}, options).Has("quiet"));
+  EXPECT_THROW(ParseArguments({"--title"}, options), CliUsageError);
+  EXPECT_THROW(ParseArguments({"-j"}, options), CliUsageError);
+  EXPECT_THROW(ParseArguments({"--title", "a", "--title", "b"}, options), CliUsageError);
+  EXPECT_THROW(ParseArguments({"-x"}, options), CliUsageError);
 }
 
 TEST(CliDescription, LinesSplitAsTheMemoHoldsThem) {

@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "app/cli_info.h"
 #include "app/cli_options.h"
 #include "app/cli_test_util.h"
+#include "app/json_reader.h"
 #include "app/libpng_decode.h"
 #include "app/release.h"
+#include "app/save_command.h"
 #include "app/temp_folder.h"
 #include "app/window_options.h"
+#include "png/ux_png.h"
 
 namespace {
 
@@ -70,8 +75,16 @@ TEST(CliConvert, PngToPngKeepsTheColourKeys) {
 
 TEST(CliConvert, RefusesUnknownExtensionsAndReportsUnreadableInput) {
   TempFolder folder;
-  EXPECT_EQ(RunCliCommand({"convert", "a.gif", folder.File("b.png")}).status, kExitUsage);
+  EXPECT_EQ(RunCliCommand({"convert", "a.png", folder.File("b.gif")}).status, kExitUsage);
   EXPECT_EQ(RunCliCommand({"convert", "a.png"}).status, kExitUsage);
+  const CliRun missing = RunCliCommand({"convert", folder.File("none.png"), folder.File("b.png")});
+  EXPECT_EQ(missing.status, kExitFailed);
+  EXPECT_NE(missing.err.find("none.png を開けません: No such file or directory"), std::string::npos)
+      << missing.err;
+  const CliRun unknown = RunCliCommand({"convert", "-", folder.File("b.png")}, "GIF89a");
+  EXPECT_EQ(unknown.status, kExitFailed);
+  EXPECT_EQ(unknown.err,
+            "nimbrel-cli: cannot tell the format of standard input: it is neither PNG nor BMP\n");
   WriteFileBytes(folder.File("junk.png"),
                  std::string("not a png at all") + std::string(1024, '\0'));
   WriteFileBytes(folder.File("old.bmp"), "keep me");
@@ -79,6 +92,26 @@ TEST(CliConvert, RefusesUnknownExtensionsAndReportsUnreadableInput) {
   EXPECT_EQ(run.status, kExitFailed);
   EXPECT_NE(run.err.find("PNG LoadStream: Not PNG Format"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFileBytes(folder.File("old.bmp")), "keep me");
+}
+
+// The input's format is its content's, whatever its name; "-" reads stdin and, with --format,
+// writes stdout.
+TEST(CliConvert, ReadsByContentAndStreamsThroughStandardInputAndOutput) {
+  TempFolder folder;
+  const std::string png = ComposeSample(folder);
+  const std::string bmp = folder.File("sample.bmp");
+  ASSERT_EQ(RunCliCommand({"convert", png, bmp}).status, 0);
+  const std::string misnamed = folder.File("really-a-bmp.png");
+  std::filesystem::copy_file(bmp, misnamed);
+
+  const CliRun fromMisnamed = RunCliCommand({"convert", misnamed, folder.File("back.png")});
+  ASSERT_EQ(fromMisnamed.status, 0) << fromMisnamed.err;
+  const CliRun piped = RunCliCommand({"convert", "--format", "png", "-", "-"}, ReadFileBytes(bmp));
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, ReadFileBytes(folder.File("back.png")));
+  const CliRun toBmp = RunCliCommand({"convert", "--format=bmp", "-", "-"}, ReadFileBytes(png));
+  EXPECT_EQ(toBmp.out, ReadFileBytes(bmp));
+  EXPECT_EQ(RunCliCommand({"convert", png, "-"}).status, kExitUsage);
 }
 
 TEST(CliInfo, ReportsWhatTheReaderSees) {
@@ -91,8 +124,53 @@ TEST(CliInfo, ReportsWhatTheReaderSees) {
            "size: 310 x 180\n", "bit count: 8\n",
            "palette entries: " + std::to_string(decoded.palette.size()) + "\n",
            "(palette index " + std::to_string(*TransparentIndex(decoded)) + ")\n", "gamma: none\n",
-           "offset: 0, 0\n"})
+           "offset: 0, 0 pixels\n", "format: PNG\n", "colour type: palette, 8 bits per sample\n"})
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+}
+
+// Text from a file reaches the terminal escaped; --json gives one object per file that a JSON
+// reader takes back exactly, errors included.
+TEST(CliInfo, EscapesTheFilesTextAndWritesJsonForEveryFile) {
+  TempFolder folder;
+  const std::string png = folder.File("text.png");
+  const std::string text = "$#Title\r\nclear\x1B[2J bell\x07 \x90\xAF \\ \"q\"\r\n";
+  TUxPNG image;
+  image.FInfoText = AnsiString(text);
+  SaveGraphic(image, png);
+
+  const CliRun report = RunCliCommand({"info", png, "-"}, ReadFileBytes(png));
+  EXPECT_EQ(report.status, 0);
+  EXPECT_EQ(report.out.find('\x1B'), std::string::npos);
+  EXPECT_NE(report.out.find("text:\n  $#Title\n  clear\\x1B[2J bell\\x07 星 \\\\ \"q\"\n"),
+            std::string::npos)
+      << report.out;
+  EXPECT_NE(report.out.find("\nfile: -\n"), std::string::npos);
+
+  const std::string missing = folder.File("missing\x1B.png");
+  const CliRun json = RunCliCommand({"info", "--json", png, missing});
+  EXPECT_EQ(json.status, kExitFailed);
+  std::vector<JsonValue> objects;
+  std::istringstream lines(json.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::optional<JsonValue> object = JsonReader::Parse(line);
+    ASSERT_TRUE(object.has_value()) << line;
+    objects.push_back(*object);
+  }
+  ASSERT_EQ(objects.size(), 2u);
+  const JsonValue& info = objects[0];
+  EXPECT_EQ(info["file"].text, png);
+  EXPECT_EQ(info["format"].text, "PNG");
+  EXPECT_EQ(info["width"].number, 8);
+  EXPECT_EQ(info["colourType"].text, "palette");
+  EXPECT_EQ(info["bitDepth"].number, 1);
+  EXPECT_EQ(info["paletteSize"].number, 2);
+  EXPECT_EQ(info["transparent"].kind, JsonValue::kNull);
+  EXPECT_EQ(info["offset"]["unit"].text, "pixels");
+  EXPECT_EQ(info["leadingBlock"].boolean, false);
+  EXPECT_EQ(info["text"].text, AnsiString(text).ToUtf8());
+  EXPECT_EQ(objects[1]["file"].text, missing);
+  EXPECT_EQ(objects[1]["error"].text,
+            "ファイル " + missing + " を開けません: No such file or directory");
 }
 
 TEST(CliInfo, AFileThatIsNotPngFails) {
@@ -101,6 +179,15 @@ TEST(CliInfo, AFileThatIsNotPngFails) {
   const CliRun run = RunCliCommand({"info", folder.File("x.png")});
   EXPECT_EQ(run.status, kExitFailed);
   EXPECT_NE(run.err.find("PNG LoadStream: Not PNG Format"), std::string::npos) << run.err;
+}
+
+TEST(Cli, HelpForEachCommand) {
+  for (const char* command : {"compose", "batch", "info", "convert"}) {
+    const CliRun help = RunCliCommand({"help", command});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, RunCliCommand({command, "-h"}).out);
+  }
+  EXPECT_EQ(RunCliCommand({"help", "draw"}).status, kExitUsage);
 }
 
 TEST(Cli, UnknownCommandHelpAndVersion) {

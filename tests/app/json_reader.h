@@ -1,0 +1,139 @@
+// A small JSON reader for checking what nimbrel-cli writes: objects, strings (with every escape,
+// surrogate pairs included), numbers, true, false and null; no arrays, which it never writes.
+// Malformed text fails the parse; it is a test's check, not a product's reader.
+#pragma once
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct JsonValue {
+  enum Kind { kNull, kBool, kNumber, kString, kObject } kind = kNull;
+  bool boolean = false;
+  double number = 0;
+  std::string text;
+  std::map<std::string, JsonValue> members;
+
+  const JsonValue& operator[](const std::string& key) const { return members.at(key); }
+};
+
+class JsonReader {
+ public:
+  // The value text holds, or nothing when it is not exactly one well-formed JSON value.
+  static std::optional<JsonValue> Parse(std::string_view text) {
+    JsonReader reader(text);
+    JsonValue value;
+    if (!reader.Value(value)) return std::nullopt;
+    reader.Space();
+    if (reader.at_ != text.size()) return std::nullopt;
+    return value;
+  }
+
+ private:
+  explicit JsonReader(std::string_view text) : s_(text) {}
+
+  void Space() {
+    while (at_ < s_.size() &&
+           (s_[at_] == ' ' || s_[at_] == '\n' || s_[at_] == '\t' || s_[at_] == '\r'))
+      ++at_;
+  }
+  bool Take(char c) {
+    Space();
+    if (at_ >= s_.size() || s_[at_] != c) return false;
+    ++at_;
+    return true;
+  }
+  bool Word(std::string_view word) {
+    if (s_.substr(at_, word.size()) != word) return false;
+    at_ += word.size();
+    return true;
+  }
+
+  bool Value(JsonValue& v) {
+    Space();
+    if (at_ >= s_.size()) return false;
+    const char c = s_[at_];
+    if (c == '{') return Object(v);
+    if (c == '"') return v.kind = JsonValue::kString, String(v.text);
+    if (Word("true")) return v.kind = JsonValue::kBool, v.boolean = true;
+    if (Word("false")) return v.kind = JsonValue::kBool, true;
+    if (Word("null")) return true;
+    const std::string rest(s_.substr(at_, 40));
+    char* end = nullptr;
+    v.number = std::strtod(rest.c_str(), &end);
+    if (end == rest.c_str()) return false;
+    at_ += std::size_t(end - rest.c_str());
+    v.kind = JsonValue::kNumber;
+    return true;
+  }
+
+  bool Object(JsonValue& v) {
+    v.kind = JsonValue::kObject;
+    ++at_;
+    if (Take('}')) return true;
+    do {
+      std::string key;
+      JsonValue member;
+      if (!Take('"') || (--at_, !String(key)) || !Take(':') || !Value(member)) return false;
+      v.members[key] = std::move(member);
+    } while (Take(','));
+    return Take('}');
+  }
+
+  bool Hex4(unsigned& code) {
+    if (at_ + 4 > s_.size()) return false;
+    const std::string digits(s_.substr(at_, 4));
+    char* end = nullptr;
+    code = unsigned(std::strtoul(digits.c_str(), &end, 16));
+    at_ += 4;
+    return end == digits.c_str() + 4;
+  }
+
+  static void AppendUtf8(std::string& out, unsigned code) {
+    if (code < 0x80) {
+      out += char(code);
+    } else if (code < 0x800) {
+      out += char(0xC0 | code >> 6), out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += char(0xE0 | code >> 12), out += char(0x80 | (code >> 6 & 0x3F)),
+          out += char(0x80 | (code & 0x3F));
+    } else {
+      out += char(0xF0 | code >> 18), out += char(0x80 | (code >> 12 & 0x3F)),
+          out += char(0x80 | (code >> 6 & 0x3F)), out += char(0x80 | (code & 0x3F));
+    }
+  }
+
+  bool String(std::string& out) {
+    ++at_;  // the opening quote
+    while (at_ < s_.size()) {
+      const unsigned char c = static_cast<unsigned char>(s_[at_++]);
+      if (c == '"') return true;
+      if (c < 0x20) return false;  // control characters must be escaped
+      if (c != '\\') {
+        out += char(c);
+        continue;
+      }
+      if (at_ >= s_.size()) return false;
+      const char e = s_[at_++];
+      static const std::string_view kSimple = "\"\\/bfnrt", kMeaning = "\"\\/\b\f\n\r\t";
+      if (const auto i = kSimple.find(e); i != std::string_view::npos) {
+        out += kMeaning[i];
+        continue;
+      }
+      unsigned code = 0, low = 0;
+      if (e != 'u' || !Hex4(code)) return false;
+      if (code >= 0xD800 && code < 0xDC00) {
+        if (!Word("\\u") || !Hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+      }
+      AppendUtf8(out, code);
+    }
+    return false;
+  }
+
+  std::string_view s_;
+  std::size_t at_ = 0;
+};
