@@ -28,9 +28,8 @@ bool HasExtension(const std::string& fileName) {
 }
 
 std::string ExtensionOf(TGraphicClass format) {
-  std::string extension = "." + FormatLabel(format);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
+  std::string extension(1, '.');
+  for (const char c : FormatLabel(format)) extension += char(std::tolower((unsigned char)c));
   return extension;
 }
 
