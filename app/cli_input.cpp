@@ -9,6 +9,7 @@
 #include <istream>
 
 #include "app/cli_options.h"
+#include "app/file_descriptor.h"
 #include "app/os_error.h"
 #include "app/utf8_text.h"
 #include "platform/ansi_string.h"
@@ -30,14 +31,14 @@ std::vector<std::uint8_t> ReadStream(std::istream& in) {
 }
 
 std::vector<std::uint8_t> ReadFile(const std::string& fileName) {
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) FileOpenError(fileName, errno);
+  const FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0) FileOpenError(fileName, errno);
   std::vector<std::uint8_t> bytes;
   int error = 0;
   for (;;) {
     const std::size_t size = bytes.size();
     bytes.resize(size + kReadPiece);
-    const ssize_t n = ::read(fd, bytes.data() + size, kReadPiece);
+    const ssize_t n = ::read(fd.Get(), bytes.data() + size, kReadPiece);
     bytes.resize(size + std::size_t(std::max<ssize_t>(n, 0)));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) error = errno;
@@ -47,7 +48,6 @@ std::vector<std::uint8_t> ReadFile(const std::string& fileName) {
       break;
     }
   }
-  ::close(fd);
   if (error != 0) FileOpenError(fileName, error);
   return bytes;
 }

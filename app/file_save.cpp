@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <utility>
 
+#include "app/file_descriptor.h"
 #include "app/os_error.h"
 #include "app/temporary_file.h"
 
@@ -23,25 +23,6 @@ struct Target {
   SaveWay way = SaveWay::kReplace;
   bool exists = false;
   struct stat info {};
-};
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int Get() const { return fd_; }
-  // Closes now: a network file system reports lost writes only here.
-  void Close() {
-    if (::close(std::exchange(fd_, -1)) != 0) WriteError(errno);
-  }
-
- private:
-  int fd_;
 };
 
 std::string FolderOf(const std::string& path) {
