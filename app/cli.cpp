@@ -37,7 +37,7 @@ const CliCommand* FindCommand(const std::string& name) {
 
 int RunCommand(const CliCommand& command, const std::vector<std::string>& args, CliIo& io) {
   try {
-    std::vector<OptionSpec> options = command.options;
+    std::vector<CliOption> options = command.options;
     options.insert(options.end(), kCommonOptions.begin(), kCommonOptions.end());
     const ParsedArguments parsed = ParseArguments(args, options);
     if (parsed.Has("help")) {

@@ -24,7 +24,7 @@ constexpr int kExitUsage = 2;
 struct CliCommand {
   const char* name;
   const char* help;
-  std::vector<OptionSpec> options;
+  std::vector<CliOption> options;
   int (*run)(const ParsedArguments& arguments, CliIo& io);
 };
 

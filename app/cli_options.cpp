@@ -11,34 +11,34 @@ namespace {
 // getopt_long reports long options by these codes, past every character a short option can be.
 constexpr int kLongCode = 256;
 
-std::string Dashed(const OptionSpec& spec) {
-  return std::string("--") + spec.name;
+std::string Dashed(const CliOption& entry) {
+  return std::string("--") + entry.name;
 }
 
 // The option getopt stopped at, as the user typed it.
-std::string Offending(const std::vector<OptionSpec>& options, char* const* argv) {
+std::string Offending(const std::vector<CliOption>& options, char* const* argv) {
   if (optopt >= kLongCode) return Dashed(options[std::size_t(optopt - kLongCode)]);
   if (optopt != 0) return std::string("-") + char(optopt);
   const std::string typed = argv[optind - 1];
   return typed.substr(0, typed.find('='));
 }
 
-[[noreturn]] void RejectUnknown(const std::vector<OptionSpec>& options, const std::string& typed) {
+[[noreturn]] void RejectUnknown(const std::vector<CliOption>& options, const std::string& typed) {
   std::string candidates;
   if (typed.starts_with("--")) {
-    for (const OptionSpec& spec : options)
-      if (Dashed(spec).starts_with(typed))
-        candidates += (candidates.empty() ? "" : ", ") + Dashed(spec);
+    for (const CliOption& entry : options)
+      if (Dashed(entry).starts_with(typed))
+        candidates += (candidates.empty() ? "" : ", ") + Dashed(entry);
   }
   if (!candidates.empty())
     throw CliUsageError("ambiguous option " + typed + " (" + candidates + ")");
   throw CliUsageError("unknown option " + typed);
 }
 
-const OptionSpec& SpecOf(const std::vector<OptionSpec>& options, int code) {
+const CliOption& SpecOf(const std::vector<CliOption>& options, int code) {
   if (code >= kLongCode) return options[std::size_t(code - kLongCode)];
   return *std::find_if(options.begin(), options.end(),
-                       [&](const OptionSpec& spec) { return spec.letter == code; });
+                       [&](const CliOption& entry) { return entry.letter == code; });
 }
 
 // What getopt_long takes: the one-letter options ("j:q") and the long ones.
@@ -47,14 +47,15 @@ struct GetoptTables {
   std::vector<option> longOptions;
 };
 
-GetoptTables TablesFor(const std::vector<OptionSpec>& options) {
+GetoptTables TablesFor(const std::vector<CliOption>& options) {
   GetoptTables tables;
   for (std::size_t i = 0; i < options.size(); ++i) {
-    const OptionSpec& spec = options[i];
-    tables.longOptions.push_back(option{
-        spec.name, spec.takesValue ? required_argument : no_argument, nullptr, kLongCode + int(i)});
-    if (spec.letter != 0)
-      tables.letters += std::string(1, spec.letter) + (spec.takesValue ? ":" : "");
+    const CliOption& entry = options[i];
+    tables.longOptions.push_back(option{entry.name,
+                                        entry.takesValue ? required_argument : no_argument, nullptr,
+                                        kLongCode + int(i)});
+    if (entry.letter != 0)
+      tables.letters += std::string(1, entry.letter) + (entry.takesValue ? ":" : "");
   }
   tables.longOptions.push_back(option{});
   return tables;
@@ -62,7 +63,7 @@ GetoptTables TablesFor(const std::vector<OptionSpec>& options) {
 
 }  // namespace
 
-const std::vector<OptionSpec> kCommonOptions = {{"help", 'h'}, {"quiet", 'q'}};
+const std::vector<CliOption> kCommonOptions = {{"help", 'h'}, {"quiet", 'q'}};
 
 std::string ParsedArguments::Value(const std::string& option, const std::string& fallback) const {
   const auto found = values.find(option);
@@ -70,7 +71,7 @@ std::string ParsedArguments::Value(const std::string& option, const std::string&
 }
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
-                               const std::vector<OptionSpec>& options) {
+                               const std::vector<CliOption>& options) {
   std::vector<std::string> words = {"nimbrel-cli"};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -89,10 +90,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args,
     if (code == '?' && optopt >= kLongCode)
       throw CliUsageError("option " + Offending(options, argv.data()) + " takes no value");
     if (code == '?') RejectUnknown(options, Offending(options, argv.data()));
-    const OptionSpec& spec = SpecOf(options, code);
-    if (spec.takesValue && parsed.Has(spec.name))
-      throw CliUsageError("option " + Dashed(spec) + " given twice");
-    parsed.values[spec.name] = spec.takesValue ? optarg : "";
+    const CliOption& entry = SpecOf(options, code);
+    if (entry.takesValue && parsed.Has(entry.name))
+      throw CliUsageError("option " + Dashed(entry) + " given twice");
+    parsed.values[entry.name] = entry.takesValue ? optarg : "";
   }
   parsed.positional.assign(argv.begin() + optind, argv.begin() + argc);
   return parsed;

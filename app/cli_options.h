@@ -25,14 +25,14 @@ class CliInputError : public std::runtime_error {
 
 // One option: its long name (without dashes), an optional one-letter form, whether it takes a
 // value.
-struct OptionSpec {
+struct CliOption {
   const char* name;
   char letter = 0;
   bool takesValue = false;
 };
 
 // The options every command takes: -h/--help and -q/--quiet.
-extern const std::vector<OptionSpec> kCommonOptions;
+extern const std::vector<CliOption> kCommonOptions;
 
 struct ParsedArguments {
   std::map<std::string, std::string> values;  // long name → value ("" for one without)
@@ -46,7 +46,7 @@ struct ParsedArguments {
 // unexpected values and an option with a value given twice raise CliUsageError. Uses getopt's
 // global state: call it from one thread at a time.
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
-                               const std::vector<OptionSpec>& options);
+                               const std::vector<CliOption>& options);
 
 // "#RRGGBB" (hex digits in either case) as a COLORREF; option names the option in the message.
 COLORREF ParseColour(const std::string& text, const std::string& option);

@@ -49,7 +49,7 @@ bool RenameKeepsIdentity(const Target& target) {
          ::getxattr(target.path.c_str(), "system.posix_acl_access", nullptr, 0) <= 0;
 }
 
-Target Inspect(const std::string& fileName) {
+Target Examine(const std::string& fileName) {
   Target target{fileName};
   struct stat link {};
   const bool isLink = ::lstat(fileName.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
@@ -160,7 +160,7 @@ void ReplaceByRename(const std::string& fileName, const Target& target, std::str
 }  // namespace
 
 void SaveFileBytes(const std::string& fileName, std::string_view bytes, FileSync sync) {
-  const Target target = Inspect(fileName);
+  const Target target = Examine(fileName);
   switch (target.way) {
     case SaveWay::kReplace:
       return ReplaceByRename(fileName, target, bytes, sync);

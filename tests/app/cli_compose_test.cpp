@@ -232,7 +232,7 @@ TEST(CliOptions, ColoursAreRedGreenBlueInTheLowByteFirstOrder) {
 }
 
 TEST(CliOptions, ValuesComeAfterTheOptionOrAfterAnEqualsSign) {
-  const std::vector<OptionSpec> options = {
+  const std::vector<CliOption> options = {
       {"title", 0, true}, {"second", 0, true}, {"jobs", 'j', true}, {"quiet", 'q'}};
   const ParsedArguments parsed =
       ParseArguments({"--title=a=b", "x", "--second", "-", "-", "--", "--title"}, options);
