@@ -4,6 +4,7 @@
 
 #include "app/cli_formats.h"
 #include "app/cli_input.h"
+#include "app/save_command.h"
 #include "image/custom_dib.h"
 #include "platform/stream.h"
 

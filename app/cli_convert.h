@@ -1,11 +1,11 @@
 // nimbrel-cli convert: re-encodes between BMP and PNG through our own codecs.
 #pragma once
 
+#include <iosfwd>
 #include <memory>
 #include <string>
 
 #include "app/cli.h"
-#include "app/save_command.h"
 
 class TVynCustomDIB;
 
