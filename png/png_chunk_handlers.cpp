@@ -1,5 +1,3 @@
-// The handlers of the chunks the reader knows, except IDAT (png_reader.cpp). Each checks
-// the chunk-order rules first, then consumes exactly the chunk's data.
 #include "png/png_chunk_handlers.h"
 
 #include <algorithm>
@@ -8,8 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "png/chunks.h"
+#include "png/png_chunk_stream.h"
 #include "png/png_text_gather.h"
-#include "png/ux_png.h"
 
 namespace {
 

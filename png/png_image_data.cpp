@@ -1,0 +1,338 @@
+// The image-data path of the PNG reader: inflating the rows, undoing the filters and the
+// interlacing, converting and placing each row straight into the store.
+#include "png/png_image_data.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/exception.h"
+#include "platform/halftone_palette.h"
+#include "png/adam7.h"
+#include "png/chunks.h"
+#include "png/png_chunk_stream.h"
+#include "png/png_unfilter.h"
+
+namespace {
+
+// Inflated image data is produced in blocks of up to this size.
+constexpr std::size_t kStageSize = 32768;
+constexpr std::uint8_t kPaethFilter = 4;
+// Slack after each row buffer, so a whole store row can be copied out of a converted row.
+constexpr std::size_t kRowSlack = 12;
+
+// Inflated image data waiting to be handed out as rows. zlib inflates much faster into a
+// roomy buffer than row by row (its fast loop needs space for a whole match), so it is
+// filled in large blocks, but never beyond the image's own data: inflating past the last
+// row could read into the chunks that follow the image data.
+struct Staging {
+  ScratchBytes bytes;
+  std::size_t pos = 0, end = 0;  // bytes [pos, end) are inflated and not yet handed out
+  std::uint64_t remaining = 0;   // raw image bytes not yet inflated
+};
+
+// A zero-filled buffer that is not written to when it is made: a large one comes as fresh
+// pages, which take memory only once rows are inflated into them. A header claiming huge rows
+// over a few bytes of data then costs nothing before it is refused.
+class ZeroedBytes {
+ public:
+  void Allocate(std::size_t size) {
+    bytes_.reset(static_cast<std::uint8_t*>(std::calloc(size, 1)));
+    if (bytes_ == nullptr) OutOfMemoryError();
+  }
+  std::uint8_t* data() { return bytes_.get(); }
+
+ private:
+  struct Free {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+  };
+  std::unique_ptr<std::uint8_t[], Free> bytes_;
+};
+
+// Everything one image-data read needs besides the state.
+struct RowMachine {
+  Staging stage;
+  ZeroedBytes buffers[3];
+  std::size_t written = 0;           // leading bytes of the raw-row buffers that may no longer be 0
+  std::uint8_t* current = nullptr;   // raw row being unfiltered: filter byte, then data
+  std::uint8_t* previous = nullptr;  // the pass's previous raw row (zeros at pass start)
+  std::uint8_t* converted = nullptr;
+  std::size_t filterBpp = 1;
+};
+
+// Makes the next block of compressed data available, moving on through IDAT chunks.
+void RefillImageData(PngReadState& s) {
+  // Empty IDAT chunks are legal and carry nothing: they are passed over.
+  while (s.ChunkLeft <= 0) {
+    SkipBytes(*s.Source, kChunkCRCSize);
+    s.ChunkLeft = ReadChunkLength(*s.Source);
+    if (ReadU32(*s.Source) != kIDAT) throw Exception("not next IDAT Chunk");
+  }
+  const std::uint32_t n =
+      std::uint32_t(std::min<std::size_t>(std::size_t(s.ChunkLeft), s.InBuf.size()));
+  s.Source->ReadBuffer(s.InBuf.data(), n);
+  s.ChunkLeft -= std::int32_t(n);
+  z_stream& z = s.Inflater->Z();
+  z.next_in = s.InBuf.data();
+  z.avail_in = n;
+}
+
+// Inflates the next block of image data into the empty staging buffer.
+void FillStage(PngReadState& s, Staging& stage) {
+  // Once the compressed data is complete nothing more will come, however many rows the
+  // picture still lacks.
+  if (s.ImageDataEnded || stage.remaining == 0) ReaderFail("PNG LoadStream: image data too short");
+  const std::size_t want =
+      std::size_t(std::min<std::uint64_t>(stage.bytes.size(), stage.remaining));
+  z_stream& z = s.Inflater->Z();
+  z.next_out = stage.bytes.data();
+  z.avail_out = uInt(want);
+  while (z.avail_out > 0) {
+    if (z.avail_in == 0) RefillImageData(s);
+    const int result = inflate(&z, Z_NO_FLUSH);
+    if (result == Z_STREAM_END) {
+      s.ImageDataEnded = true;
+      if (z.avail_out > 0) ReaderFail("PNG LoadStream: image data too short");
+      break;
+    }
+    // A preset dictionary is never used in PNG; asking for one is as fatal as bad data.
+    if (result != Z_OK) ReaderFail("PNG LoadStream: zlib error");
+  }
+  stage.pos = 0;
+  stage.end = want;
+  stage.remaining -= want;
+}
+
+// Copies the next `length` bytes of image data into `row`.
+void InflateRow(PngReadState& s, Staging& stage, std::uint8_t* row, std::size_t length) {
+  while (length > 0) {
+    if (stage.pos == stage.end) FillStage(s, stage);
+    const std::size_t n = std::min(length, stage.end - stage.pos);
+    std::memcpy(row, stage.bytes.data() + stage.pos, n);
+    stage.pos += n;
+    row += n;
+    length -= n;
+  }
+}
+
+// The next `length` bytes of image data: where they lie in the staging buffer when they are
+// there whole, or else gathered into `spare`.
+const std::uint8_t* NextRawRow(PngReadState& s, Staging& stage, std::uint8_t* spare,
+                               std::size_t length) {
+  if (stage.pos == stage.end) FillStage(s, stage);
+  if (stage.end - stage.pos < length) {
+    InflateRow(s, stage, spare, length);
+    return spare;
+  }
+  const std::uint8_t* row = stage.bytes.data() + stage.pos;
+  stage.pos += length;
+  return row;
+}
+
+// The next `length` bytes of image data when the staging buffer holds them whole, without
+// taking them; nullptr otherwise.
+const std::uint8_t* PeekRawRow(const Staging& stage, std::size_t length) {
+  return stage.end - stage.pos >= length ? stage.bytes.data() + stage.pos : nullptr;
+}
+
+// Converts the data of a raw row (after its filter byte) into a store row.
+void PlaceInStore(const PngReadState& s, const std::uint8_t* raw, std::size_t rawLength,
+                  BYTE* destination) {
+  const BYTE* converted = s.Format.ConvertRow(raw + 1, destination, std::uint32_t(s.Width));
+  if (converted != destination) std::memcpy(destination, converted, rawLength - 1);
+}
+
+// Gives the pass's first row a previous row of zeros. Only what earlier passes wrote is
+// cleared: the rest of the buffer has never been touched.
+void StartPass(RowMachine& m, std::size_t rawLength) {
+  std::memset(m.previous, 0, std::min(rawLength, m.written));
+  m.written = std::max(m.written, rawLength);
+}
+
+// Filter byte and data of a row of `pixels` pixels.
+std::size_t RawRowLength(const PngReadState& s, std::int64_t pixels) {
+  return std::size_t((pixels * s.Format.PixelBits + 7) / 8) + 1;
+}
+
+void ReadPassRow(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uint32_t pixels,
+                 const Adam7Pass& pass, std::uint8_t* destination) {
+  InflateRow(s, m.stage, m.current, rawLength);
+  if (!UnfilterRawRow(m.current[0], m.current + 1, m.previous + 1, rawLength - 1, m.filterBpp))
+    ReaderFail("PNG LoadStream: not support Filter");
+  // A full-width row converts straight into the store; a pass row goes through the
+  // converted-row buffer and is then spread over its columns.
+  BYTE* out = s.Interlace == 1 ? m.converted : destination;
+  const BYTE* pixelsOut = s.Format.ConvertRow(m.current + 1, out, pixels);
+  s.Format.PlaceRow(pixelsOut, destination, std::uint32_t(pass.firstColumn),
+                    std::uint32_t(pass.columnStep), pixels, std::size_t(s.Desc.LineSize));
+  std::swap(m.current, m.previous);
+}
+
+void ReadPass(PngReadState& s, RowMachine& m, const Adam7Pass& pass) {
+  const std::int64_t pixels = Adam7Span(s.Width, pass.firstColumn, pass.columnStep);
+  if (pixels == 0) return;  // a pass without columns has no rows, not even filter bytes
+  const std::size_t rawLength = RawRowLength(s, pixels);
+  StartPass(m, rawLength);
+  for (std::int64_t y = pass.firstRow; y < s.Height; y += pass.rowStep)
+    ReadPassRow(s, m, rawLength, std::uint32_t(pixels), pass, PictureRow(s.Desc, int(y)));
+}
+
+// Rows of a format whose store pixels are the file's bytes, at most reordered within each
+// pixel, are converted first and unfiltered where they land, against the store row above.
+// The filters work byte by byte at a distance of whole pixels, so reordering the bytes of
+// every pixel commutes with them; this saves a copy and a pass over each row. Two Paeth rows
+// in succession are unfiltered together.
+void ReadRowsInStore(PngReadState& s, RowMachine& m) {
+  const std::size_t rawLength = RawRowLength(s, s.Width);
+  const std::size_t dataLength = rawLength - 1;
+  StartPass(m, rawLength);  // the row above the first
+  const std::uint8_t* prior = m.previous;
+  for (int y = 0; y < s.Height;) {
+    std::uint8_t* upper = PictureRow(s.Desc, y);
+    const std::uint8_t* raw = NextRawRow(s, m.stage, m.current, rawLength);
+    const std::uint8_t filter = raw[0];
+    PlaceInStore(s, raw, rawLength, upper);
+    const std::uint8_t* next =
+        filter == kPaethFilter && y + 1 < s.Height ? PeekRawRow(m.stage, rawLength) : nullptr;
+    if (next != nullptr && next[0] == kPaethFilter) {
+      m.stage.pos += rawLength;
+      std::uint8_t* lower = PictureRow(s.Desc, y + 1);
+      PlaceInStore(s, next, rawLength, lower);
+      UnfilterRawRowPair(filter, upper, kPaethFilter, lower, prior, dataLength, m.filterBpp);
+      prior = lower;
+      y += 2;
+      continue;
+    }
+    if (!UnfilterRawRow(filter, upper, prior, dataLength, m.filterBpp))
+      ReaderFail("PNG LoadStream: not support Filter");
+    prior = upper;
+    ++y;
+  }
+}
+
+// The store's palette: a grey ramp, the file's PLTE, or the halftone palette for true
+// colour without one.
+void ChoosePalette(PngReadState& s) {
+  if (s.IsGrey && s.Format.ImageBits <= 8) {
+    const std::uint32_t depth = std::min<std::uint32_t>(s.BitDepth, 8);
+    const std::uint32_t entries = 1u << depth;
+    const std::uint32_t step = 255 / (entries - 1);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+      const BYTE v = BYTE(i * step);
+      s.PaletteTable[i] = RGBQUAD{v, v, v, 0};
+    }
+    s.PaletteCount = entries;
+  } else if (s.Format.ImageBits <= 8) {
+    if (!s.SeenPLTE || s.PLTECount < 1 || s.PLTECount > kMaxPaletteLength)
+      ReaderFail("PNG Loadstream: error palette length");
+    s.PaletteCount = s.PLTECount;
+  } else {
+    if (s.PLTECount == 0) {
+      std::copy(HalftonePalette().begin(), HalftonePalette().end(), s.PaletteTable.begin());
+      s.PLTECount = 256;
+    }
+    s.PaletteCount = s.PLTECount;
+  }
+}
+
+void AllocateStore(PngReadState& s) {
+  TVynDIBDesc fresh{};
+  // A picture with alpha takes a 32-bit store. Asking the store for alpha would fill every
+  // pixel with opaque black before any data is seen; the rows cover every pixel anyway, so
+  // the store is made plain and given its alpha mode below.
+  const int storeBits = s.HasAlpha ? 32 : int(s.Format.ImageBits);
+  s.Target->AllocImage(fresh, s.Width, false, s.PaletteTable.data(), int(s.PaletteCount), storeBits,
+                       s.Height);
+  s.Desc = fresh;  // the reader's own fields follow
+  if (s.AlphaCount > 0)
+    std::memcpy(AlphaTable(s.Desc), s.AlphaTable.data(), std::size_t(s.AlphaCount));
+  if (s.SeenPHYS) {
+    s.Desc.UnitSpecifier = s.PhysUnit;
+    s.Desc.WidthSpecific = int(s.PhysX);
+    s.Desc.HeightSpecific = int(s.PhysY);
+  } else {
+    s.Desc.UnitSpecifier = s.Desc.WidthSpecific = s.Desc.HeightSpecific = 0;
+  }
+  s.Desc.Gamma = s.Gamma;
+  s.Desc.TransValue = s.TransValue;
+  s.Desc.BGValue = s.BGValue;
+  s.Desc.AlphaCount = s.AlphaCount;
+  // A 32-bit store has an alpha byte per pixel; the colour keys are the reader's.
+  constexpr DWORD kKeyModes = kTransModeMask | kBGModeMask;
+  s.Desc.KeyFlags =
+      s.HasAlpha ? (DWORD(kAlphaModePixel) << kAlphaModeShift) | (s.ReaderKeyFlags & kKeyModes)
+                 : s.ReaderKeyFlags;
+}
+
+// The raw bytes of all rows of all passes, filter bytes included.
+std::uint64_t ImageDataBytes(const PngReadState& s) {
+  std::uint64_t total = 0;
+  for (int pass = 0; pass < (s.Interlace == 1 ? 7 : 1); ++pass) {
+    const Adam7Pass p = s.Interlace == 1 ? kAdam7Passes[std::size_t(pass)] : Adam7Pass{0, 1, 0, 1};
+    const std::int64_t pixels = Adam7Span(s.Width, p.firstColumn, p.columnStep);
+    const std::int64_t rows = Adam7Span(s.Height, p.firstRow, p.rowStep);
+    if (pixels == 0) continue;
+    total += std::uint64_t(rows) * (std::uint64_t((pixels * s.Format.PixelBits + 7) / 8) + 1);
+  }
+  return total;
+}
+
+void AllocateRows(PngReadState& s, RowMachine& m) {
+  const std::uint32_t widest = std::max(s.Format.PixelBits, s.Format.StoreBits);
+  const std::size_t rowBytes = std::size_t((std::int64_t(s.Width) * widest + 7) / 8);
+  const std::size_t size =
+      (std::max(rowBytes, std::size_t(s.Desc.LineSize)) + kRowSlack + 3) & ~std::size_t(3);
+  for (auto& b : m.buffers) b.Allocate(size);
+  m.current = m.buffers[0].data();
+  m.previous = m.buffers[1].data();
+  m.converted = m.buffers[2].data();
+  m.filterBpp = std::max<std::size_t>(1, (s.Format.PixelBits + 7) / 8);
+  m.stage.remaining = ImageDataBytes(s);
+  // Blocks of whole rows where rows are all alike and fit, so rows seldom need gathering.
+  std::size_t stageSize = kStageSize;
+  const std::size_t rawLength = RawRowLength(s, s.Width);
+  if (s.Interlace != 1 && rawLength <= kStageSize) stageSize -= kStageSize % rawLength;
+  m.stage.bytes.Resize(std::size_t(std::min<std::uint64_t>(stageSize, m.stage.remaining)));
+}
+
+}  // namespace
+
+void HandleIDAT(PngReadState& s) {
+  if (s.DoneIDAT) {
+    // The rest of the compressed stream (its trailer) may follow in further IDAT chunks of
+    // the same run; a second run of image data is an error.
+    if (!s.InTrailingIDAT) ReaderFail("PNG LoadStream: appear two IDAT");
+    return SkipChunkRest(s);
+  }
+  // Image data before IHDR has no format, and so no palette either.
+  if (!s.SeenIHDR ||
+      !ChooseRowFormat(s.ColorKind, s.HasAlpha, s.BitDepth, s.Interlace == 1, s.Format))
+    ReaderFail("PNG Loadstream: error palette length");
+  s.PixelBits = s.Format.PixelBits;
+  s.ImageBits = s.Format.ImageBits;
+  // The colour samples without the alpha share: one of two samples for grey with alpha,
+  // three of four for RGB with alpha.
+  s.ColorBits = !s.HasAlpha                    ? s.PixelBits
+                : s.ColorKind == kColorTypeRGB ? s.PixelBits / 4 * 3
+                                               : s.PixelBits / 2;
+  ChoosePalette(s);
+  AllocateStore(s);
+  RowMachine machine;
+  AllocateRows(s, machine);
+  s.Inflater->SetChecksum(false);
+
+  if (s.Interlace == 1) {
+    for (const Adam7Pass& pass : kAdam7Passes) ReadPass(s, machine, pass);
+  } else if (s.Format.BytesInPlace) {
+    ReadRowsInStore(s, machine);
+  } else {
+    ReadPass(s, machine, Adam7Pass{0, 1, 0, 1});
+  }
+  // The picture is complete; the rest of this chunk (the stream's tail) is not needed.
+  SkipChunkRest(s);
+  s.Inflater->Reset();
+  s.Inflater->SetChecksum(true);  // zTXt text is inflated whole, checksum included
+  s.DoneIDAT = true;
+  s.InTrailingIDAT = true;
+}
