@@ -33,8 +33,7 @@ bool LoadUnderLimits(const std::uint8_t* data, std::size_t size) {
   } catch (const Exception&) {
     return false;
   }
-  store->AttachImage(state.Desc);
-  guard.Release();
+  guard.Attach();
   // Touch what a caller reads after a load.
   for (int y = 0; y < store->Height(); y += 7)
     for (int x = 0; x < store->Width(); x += 7) (void)store->GetPixel(x, y);

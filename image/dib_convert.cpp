@@ -171,6 +171,5 @@ void TVynCustomInternalDIB::ConvertImage(int bitCount) {
              bitCount > FDesc.BitCount ? FDesc.PaletteCount : 0, bitCount, FDesc.Height);
   TDIBDescGuard guard(*this, target);
   Convert(FDesc, target);
-  guard.Release();
-  AttachImage(target);
+  guard.Attach();
 }

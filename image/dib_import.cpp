@@ -198,8 +198,7 @@ void TVynCustomInternalDIB::InportBitmap(HBITMAP bitmap, HPALETTE palette) {
   desc.WidthSpecific = xRes;
   desc.HeightSpecific = yRes;
   WriteDescResolution(desc);
-  guard.Release();
-  AttachImage(desc);
+  guard.Attach();
 }
 
 HBITMAP TVynCustomInternalDIB::CreateBMPHandle() {

@@ -15,41 +15,41 @@ inline void StoreRGB(BYTE* p, COLORREF c) {
 }  // namespace
 
 void TVynCustomInternalDIB::InstallAccessors() {
-  getPixel_ = &TVynCustomInternalDIB::NoPixel;
-  setPixel_ = &TVynCustomInternalDIB::NoSetPixel;
-  getPixelColor_ = &TVynCustomInternalDIB::NoPixel;
-  setPixelColor_ = &TVynCustomInternalDIB::NoSetPixel;
+  FGetPixel = &TVynCustomInternalDIB::NoPixel;
+  FSetPixel = &TVynCustomInternalDIB::NoSetPixel;
+  FGetPixelColor = &TVynCustomInternalDIB::NoPixel;
+  FSetPixelColor = &TVynCustomInternalDIB::NoSetPixel;
   if (!FHasImage) return;
   switch (FDesc.BitCount) {
     case 1:
-      getPixel_ = &TVynCustomInternalDIB::GetPixel1;
-      setPixel_ = &TVynCustomInternalDIB::SetPixel1;
-      getPixelColor_ = &TVynCustomInternalDIB::GetPixelColorIndexed;
-      setPixelColor_ = &TVynCustomInternalDIB::SetPixelColor1;
+      FGetPixel = &TVynCustomInternalDIB::GetPixel1;
+      FSetPixel = &TVynCustomInternalDIB::SetPixel1;
+      FGetPixelColor = &TVynCustomInternalDIB::GetPixelColorIndexed;
+      FSetPixelColor = &TVynCustomInternalDIB::SetPixelColor1;
       break;
     case 4:
-      getPixel_ = &TVynCustomInternalDIB::GetPixel4;
-      setPixel_ = &TVynCustomInternalDIB::SetPixel4;
-      getPixelColor_ = &TVynCustomInternalDIB::GetPixelColorIndexed;
-      setPixelColor_ = &TVynCustomInternalDIB::SetPixelColorIndexed;
+      FGetPixel = &TVynCustomInternalDIB::GetPixel4;
+      FSetPixel = &TVynCustomInternalDIB::SetPixel4;
+      FGetPixelColor = &TVynCustomInternalDIB::GetPixelColorIndexed;
+      FSetPixelColor = &TVynCustomInternalDIB::SetPixelColorIndexed;
       break;
     case 8:
-      getPixel_ = &TVynCustomInternalDIB::GetPixel8;
-      setPixel_ = &TVynCustomInternalDIB::SetPixel8;
-      getPixelColor_ = &TVynCustomInternalDIB::GetPixelColorIndexed;
-      setPixelColor_ = &TVynCustomInternalDIB::SetPixelColorIndexed;
+      FGetPixel = &TVynCustomInternalDIB::GetPixel8;
+      FSetPixel = &TVynCustomInternalDIB::SetPixel8;
+      FGetPixelColor = &TVynCustomInternalDIB::GetPixelColorIndexed;
+      FSetPixelColor = &TVynCustomInternalDIB::SetPixelColorIndexed;
       break;
     case 24:
-      getPixel_ = &TVynCustomInternalDIB::GetPixel24;
-      setPixel_ = &TVynCustomInternalDIB::SetPixel24;
-      getPixelColor_ = &TVynCustomInternalDIB::GetPixelColorRGB;
-      setPixelColor_ = &TVynCustomInternalDIB::SetPixelColor24;
+      FGetPixel = &TVynCustomInternalDIB::GetPixel24;
+      FSetPixel = &TVynCustomInternalDIB::SetPixel24;
+      FGetPixelColor = &TVynCustomInternalDIB::GetPixelColorRGB;
+      FSetPixelColor = &TVynCustomInternalDIB::SetPixelColor24;
       break;
     case 32:
-      getPixel_ = &TVynCustomInternalDIB::GetPixel32;
-      setPixel_ = &TVynCustomInternalDIB::SetPixel32;
-      getPixelColor_ = &TVynCustomInternalDIB::GetPixelColorRGB;
-      setPixelColor_ = &TVynCustomInternalDIB::SetPixelColor32;
+      FGetPixel = &TVynCustomInternalDIB::GetPixel32;
+      FSetPixel = &TVynCustomInternalDIB::SetPixel32;
+      FGetPixelColor = &TVynCustomInternalDIB::GetPixelColorRGB;
+      FSetPixelColor = &TVynCustomInternalDIB::SetPixelColor32;
       break;
     default:
       break;

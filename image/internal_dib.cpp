@@ -114,8 +114,7 @@ TVynCustomInternalDIB::TVynCustomInternalDIB() {
 }
 
 TVynCustomInternalDIB::~TVynCustomInternalDIB() {
-  TVynCustomInternalDIB::FreeImage();
-  if (FDC != nullptr) ReleaseDC();
+  TVynCustomInternalDIB::FreeImage();  // FDC, a member, is released after this
 }
 
 bool TVynCustomInternalDIB::Release() {
@@ -151,7 +150,6 @@ void TVynCustomInternalDIB::AllocImage(TVynDIBDesc& desc, int width, bool withAl
 
   void* tables = VirtualAlloc(nullptr, kTableBlockSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
   if (tables == nullptr) OutOfMemoryError();
-  TDIBDescGuard guard(*this, desc);
   desc.Tables = static_cast<BYTE*>(tables);
   desc.InfoHeader = reinterpret_cast<BITMAPINFOHEADER*>(desc.Tables + kInfoHeaderOffset);
   desc.Palette = reinterpret_cast<RGBQUAD*>(desc.Tables + kPaletteOffset);
@@ -172,9 +170,12 @@ void TVynCustomInternalDIB::AllocImage(TVynDIBDesc& desc, int width, bool withAl
 
   desc.Section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                     DWORD(imageSize), nullptr);
-  if (desc.Section == nullptr) OutOfMemoryError();
-  desc.Bits = static_cast<BYTE*>(MapViewOfFile(desc.Section, FILE_MAP_WRITE, 0, 0, imageSize));
-  if (desc.Bits == nullptr) OutOfMemoryError();
+  if (desc.Section != nullptr)
+    desc.Bits = static_cast<BYTE*>(MapViewOfFile(desc.Section, FILE_MAP_WRITE, 0, 0, imageSize));
+  if (desc.Bits == nullptr) {
+    FreeImageData(desc);  // nothing else can fail: desc holds nothing when this raises
+    OutOfMemoryError();
+  }
 
   desc.Allocated = 1;
   desc.UnitSpecifier = 0;
@@ -194,7 +195,6 @@ void TVynCustomInternalDIB::AllocImage(TVynDIBDesc& desc, int width, bool withAl
       desc.KeyFlags |= DWORD(kAlphaModeTable) << kAlphaModeShift;
     }
   }
-  guard.Release();
 }
 
 void TVynCustomInternalDIB::FreeImageData(TVynDIBDesc& desc) {
@@ -220,11 +220,7 @@ void TVynCustomInternalDIB::AttachImage(const TVynDIBDesc& desc) {
   const TVynDIBDesc incoming = desc;
   if (incoming.Tables != nullptr && incoming.Tables == FDesc.Tables) {
     // Re-attaching the storage the store already owns: keep it, drop only what depends on it.
-    DeselectFromDC();
-    if (FBitmap != nullptr) DeleteObject(FBitmap);
-    if (FPalette != nullptr) DeleteObject(FPalette);
-    FBitmap = nullptr;
-    FPalette = nullptr;
+    DropHandles();
   } else {
     FreeImage();
   }
@@ -239,15 +235,19 @@ void TVynCustomInternalDIB::AttachImage(const TVynDIBDesc& desc) {
   ReduceAlphaTable();
   UpdateBGCache();
   UpdateTransCache();
-  if (FDC != nullptr) SelectIntoDC();
+  SelectIntoDC();
 }
 
-void TVynCustomInternalDIB::FreeImage() {
-  DeselectFromDC();
+void TVynCustomInternalDIB::DropHandles() {
+  FDC.DeselectAll();
   if (FBitmap != nullptr) DeleteObject(FBitmap);
   if (FPalette != nullptr) DeleteObject(FPalette);
   FBitmap = nullptr;
   FPalette = nullptr;
+}
+
+void TVynCustomInternalDIB::FreeImage() {
+  DropHandles();
   FreeImageData(FDesc);
   FHasImage = false;
   InstallAccessors();
@@ -260,13 +260,12 @@ void TVynCustomInternalDIB::CopyImage(TVynCustomInternalDIB& target) {
   TVynDIBDesc copy{};
   AllocImage(copy, FDesc.Width, false, FDesc.Palette, FDesc.PaletteCount, FDesc.BitCount,
              FDesc.Height);
-  TDIBDescGuard guard(*this, copy);
+  TDIBDescGuard guard(target, copy);
   CopyDescResolution(FDesc, copy);
   CopyDescColorTables(FDesc, copy);
   std::memcpy(copy.Bits, FDesc.Bits, std::size_t(FDesc.LineSize) * std::size_t(FDesc.Height));
   CopyDescColorKeys(FDesc, copy);
-  target.AttachImage(copy);
-  guard.Release();
+  guard.Attach();
 }
 
 void TVynCustomInternalDIB::ResizeImage(int newWidth, int newHeight) {
@@ -293,8 +292,7 @@ void TVynCustomInternalDIB::ResizeImage(int newWidth, int newHeight) {
     if (partialBits != 0) row[clearFrom++] &= BYTE(0xFF00u >> partialBits);
     if (clearFrom < bytes) std::memset(row + clearFrom, 0, bytes - clearFrom);
   }
-  AttachImage(resized);
-  guard.Release();
+  guard.Attach();
 }
 
 // ---- colour keys --------------------------------------------------------------------------
@@ -433,7 +431,7 @@ HPALETTE TVynCustomInternalDIB::GetPaletteHandle() {
 void TVynCustomInternalDIB::SetPaletteHandle(HPALETTE value) {
   if (!FHasImage) RaiseDIBError("SetPaletteHandle", "not Image Data!");
   if (value == nullptr) {
-    DeselectPalette();
+    FDC.DeselectPalette();
     if (FPalette != nullptr) DeleteObject(FPalette);
     FPalette = nullptr;
     return;
@@ -450,74 +448,36 @@ void TVynCustomInternalDIB::SetPaletteHandle(HPALETTE value) {
     flags[i] = entries[i].peFlags;
   }
   if (value != FPalette) {
-    DeselectPalette();
+    FDC.DeselectPalette();
     if (FPalette != nullptr) DeleteObject(FPalette);
     FPalette = value;
   }
-  if (FDC != nullptr) SelectPaletteIntoDC();
+  FDC.SelectPalette(FPalette);
   if (FBitmap != nullptr) {
     // The section carries its own colour table, so it is made again from the new entries.
-    DeselectBitmap();
+    FDC.DeselectBitmap();
     DeleteObject(FBitmap);
     FBitmap = nullptr;
     CreateBMPHandle();
-    if (FDC != nullptr) SelectBitmapIntoDC();
+    FDC.SelectBitmap(FBitmap);
   }
 }
 
 // ---- device context -----------------------------------------------------------------------
 
 void TVynCustomInternalDIB::BindDC(HDC dc) {
-  if (dc == FDC) return;
-  if (FDC != nullptr) ReleaseDC();
-  FDC = dc;
+  if (dc == FDC.dc()) return;
+  FDC.Bind(dc);
   SelectIntoDC();
 }
 
 void TVynCustomInternalDIB::ReleaseDC() {
-  if (FDC == nullptr) return;
-  DeselectFromDC();
-  DeleteDC(FDC);
-  FDC = nullptr;
-}
-
-void TVynCustomInternalDIB::SelectPaletteIntoDC() {
-  if (FDC == nullptr || FPalette == nullptr) return;
-  const HPALETTE previous = SelectPalette(FDC, FPalette, FALSE);
-  if (!paletteSelected_) oldPalette_ = previous;
-  paletteSelected_ = true;
-  RealizePalette(FDC);
-}
-
-void TVynCustomInternalDIB::SelectBitmapIntoDC() {
-  if (FDC == nullptr || FBitmap == nullptr) return;
-  const HGDIOBJ previous = SelectObject(FDC, FBitmap);
-  if (!bitmapSelected_) oldBitmap_ = previous;
-  bitmapSelected_ = true;
+  FDC.Release();
 }
 
 void TVynCustomInternalDIB::SelectIntoDC() {
-  if (FDC == nullptr || !FHasImage) return;
+  if (FDC.dc() == nullptr || !FHasImage) return;
   GetPaletteHandle();
-  SelectPaletteIntoDC();
-  SelectBitmapIntoDC();
-}
-
-void TVynCustomInternalDIB::DeselectPalette() {
-  if (!paletteSelected_) return;
-  if (FDC != nullptr) SelectPalette(FDC, oldPalette_, FALSE);
-  oldPalette_ = nullptr;
-  paletteSelected_ = false;
-}
-
-void TVynCustomInternalDIB::DeselectBitmap() {
-  if (!bitmapSelected_) return;
-  if (FDC != nullptr) SelectObject(FDC, oldBitmap_);
-  oldBitmap_ = nullptr;
-  bitmapSelected_ = false;
-}
-
-void TVynCustomInternalDIB::DeselectFromDC() {
-  DeselectPalette();
-  DeselectBitmap();
+  FDC.SelectPalette(FPalette);
+  FDC.SelectBitmap(FBitmap);
 }

@@ -1,6 +1,7 @@
 // TVynCustomInternalDIB: the reference-counted pixel store behind one or more images.
 #pragma once
 
+#include "image/dc_selection.h"
 #include "image/dib_desc.h"
 #include "platform/gdi.h"
 
@@ -31,9 +32,9 @@ class TVynCustomInternalDIB {
   // A deep copy of this store's image (pixels, palette with its count, tables, resolution and
   // keys), attached to target. Raises "CopyImage: not Image Data!" on a store without image.
   virtual void CopyImage(TVynCustomInternalDIB& target);
-  // Takes ownership of desc's storage in place of the current one. Never raises, so a caller
-  // that attached a descriptor must not free it afterwards. A descriptor without storage leaves
-  // the store empty.
+  // Takes ownership of desc's storage in place of the current one. Never raises. A descriptor
+  // without storage leaves the store empty. Code that guards a descriptor hands it over with
+  // TDIBDescGuard::Attach, which also disarms the guard.
   virtual void AttachImage(const TVynDIBDesc& desc);
   // Reads a GDI bitmap (device-dependent or a DIB section) through the given palette.
   virtual void InportBitmap(HBITMAP bitmap, HPALETTE palette);
@@ -68,10 +69,10 @@ class TVynCustomInternalDIB {
   // Pixel accessors for the current bit count; x, y with y = 0 the top row, inside the image.
   // GetPixelColor gives a COLORREF for every bit count (a palette entry's colour for 1 to 8
   // bits), so that it reads back what SetPixelColor wrote.
-  DWORD GetPixel(int x, int y) { return (this->*getPixel_)(x, y); }
-  void SetPixel(int x, int y, DWORD value) { (this->*setPixel_)(x, y, value); }
-  COLORREF GetPixelColor(int x, int y) { return (this->*getPixelColor_)(x, y); }
-  void SetPixelColor(int x, int y, COLORREF color) { (this->*setPixelColor_)(x, y, color); }
+  DWORD GetPixel(int x, int y) { return (this->*FGetPixel)(x, y); }
+  void SetPixel(int x, int y, DWORD value) { (this->*FSetPixel)(x, y, value); }
+  COLORREF GetPixelColor(int x, int y) { return (this->*FGetPixelColor)(x, y); }
+  void SetPixelColor(int x, int y, COLORREF color) { (this->*FSetPixelColor)(x, y, color); }
 
   bool HasImage() const { return FHasImage; }
   int Width() const { return FDesc.Width; }
@@ -94,7 +95,7 @@ class TVynCustomInternalDIB {
   bool TakePaletteChanged();
   // Deselects the palette and bitmap from the device context and deletes it.
   void ReleaseDC();
-  HDC DC() const { return FDC; }
+  HDC DC() const { return FDC.dc(); }
   // Adopts dc as the store's device context and selects the palette and the DIB section (when
   // they exist) into it; the store deletes it in ReleaseDC.
   void BindDC(HDC dc);
@@ -108,11 +109,8 @@ class TVynCustomInternalDIB {
   void UpdateTransCache();
   void UpdateBGCache();
   void SelectIntoDC();
-  void SelectPaletteIntoDC();
-  void SelectBitmapIntoDC();
-  void DeselectFromDC();
-  void DeselectPalette();
-  void DeselectBitmap();
+  // Deselects and deletes the section and the palette object.
+  void DropHandles();
 
   DWORD GetPixel1(int x, int y);
   DWORD GetPixel4(int x, int y);
@@ -136,10 +134,6 @@ class TVynCustomInternalDIB {
   int FRefCount = 1;
   bool FHasImage = false;
   bool FPaletteChanged = false;
-  HPALETTE oldPalette_ = nullptr;
-  HGDIOBJ oldBitmap_ = nullptr;
-  bool paletteSelected_ = false;
-  bool bitmapSelected_ = false;
   TVynDIBDesc FDesc{};
   int FTransIndex = -1;
   COLORREF FTransColor = clNone;
@@ -147,15 +141,15 @@ class TVynCustomInternalDIB {
   COLORREF FBGColor = clNone;
   HPALETTE FPalette = nullptr;
   HBITMAP FBitmap = nullptr;
-  HDC FDC = nullptr;
-  PixelGetter getPixel_ = &TVynCustomInternalDIB::NoPixel;
-  PixelSetter setPixel_ = &TVynCustomInternalDIB::NoSetPixel;
-  PixelGetter getPixelColor_ = &TVynCustomInternalDIB::NoPixel;
-  PixelSetter setPixelColor_ = &TVynCustomInternalDIB::NoSetPixel;
+  DCSelection FDC;
+  PixelGetter FGetPixel = &TVynCustomInternalDIB::NoPixel;
+  PixelSetter FSetPixel = &TVynCustomInternalDIB::NoSetPixel;
+  PixelGetter FGetPixelColor = &TVynCustomInternalDIB::NoPixel;
+  PixelSetter FSetPixelColor = &TVynCustomInternalDIB::NoSetPixel;
 };
 
-// Frees a descriptor's storage when it goes out of scope, unless Release() was called (after
-// the descriptor was attached to a store, which then owns it).
+// Frees a descriptor's storage when it goes out of scope, unless Attach handed it to the
+// store first.
 class TDIBDescGuard {
  public:
   TDIBDescGuard(TVynCustomInternalDIB& store, TVynDIBDesc& desc) : store_(store), desc_(&desc) {}
@@ -164,7 +158,12 @@ class TDIBDescGuard {
   }
   TDIBDescGuard(const TDIBDescGuard&) = delete;
   TDIBDescGuard& operator=(const TDIBDescGuard&) = delete;
-  void Release() { desc_ = nullptr; }
+  // The store takes the descriptor's storage (AttachImage, which never raises); the guard
+  // then has nothing left to free.
+  void Attach() {
+    store_.AttachImage(*desc_);
+    desc_ = nullptr;
+  }
 
  private:
   TVynCustomInternalDIB& store_;

@@ -21,8 +21,7 @@ void TUxPNG::LoadFromStream(TStream& stream) {
     // Until the store owns it, a failed load releases what the descriptor holds.
     TDIBDescGuard guard(*store, state->Desc);
     PngLoadStream(*state);
-    store->AttachImage(state->Desc);
-    guard.Release();
+    guard.Attach();
   }
   ReplaceImage(store.release());
 
