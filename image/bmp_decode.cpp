@@ -8,6 +8,7 @@
 #include "image/bmp_limits.h"
 #include "image/dib_error.h"
 #include "platform/halftone_palette.h"
+#include "platform/row_size.h"
 
 const BmpMessages kStreamMessages{"LoadFromStream", "LoadFromStream", "LoadFromStream"};
 const BmpMessages kClipboardMessages{"LoadFromClipboardFormat", "LoadFromClipboardFormat",
@@ -30,10 +31,10 @@ bool IsBitFields(DWORD compression) {
   return compression == BI_BITFIELDS || compression == BI_ALPHABITFIELDS;
 }
 
-// Bytes per row of the data as stored in the file, rows padded to 4 bytes.
+// Bytes per row of the data as stored in the file. The pixel limit keeps it far below the
+// row limit.
 std::uint64_t SourceStride(const BmpInfo& info) {
-  return ((std::uint64_t(info.width) * std::uint64_t(info.bitCount) + 7) / 8 + 3) &
-         ~std::uint64_t(3);
+  return RequireRowBytes(info.width, info.bitCount, kDIBRowAlignment);
 }
 
 // The bit count of the image the data becomes: masked data is widened to 24 bits, and 2-bit

@@ -11,6 +11,7 @@
 #include "image/custom_dib.h"
 #include "image/dib_error.h"
 #include "image/dib_routines.h"
+#include "platform/row_size.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ void TVynCustomDIB::RectSaveToStream(TStream& stream, int left, int top, int wid
       std::int64_t(top) + height > desc.Height)
     RaiseDIBError("RectSaveToStream", "error param");
 
-  const std::size_t rowSize = DIBLineSize(width, desc.BitCount);
+  const std::size_t rowSize = RequireRowBytes(width, desc.BitCount, kDIBRowAlignment);
   const std::uint64_t tableSize = std::uint64_t(desc.PaletteCount) * sizeof(RGBQUAD);
   // bfSize states what is written: the rectangle's rows, not the whole image's.
   WriteFileHeader(stream, "RectSaveToStream",

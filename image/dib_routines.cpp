@@ -5,11 +5,10 @@
 #include <cstring>
 
 #include "platform/exception.h"
+#include "platform/row_size.h"
 
 namespace {
 
-// A stored row's size lives in an int field of the descriptor.
-constexpr std::int64_t kMaxLineSize = INT_MAX;
 // One file mapping is sized by a 32-bit length.
 constexpr std::uint64_t kMaxImageSize = 0xFFFFFFFFu;
 
@@ -29,17 +28,8 @@ void ExtractPackedRow(const BYTE* row, int bitCount, int left, int count, BYTE* 
 
 }  // namespace
 
-std::size_t DIBLineSize(std::int64_t width, int bitCount) {
-  if (width < 0 || bitCount < 0) OutOfMemoryError();
-  if (bitCount != 0 && width > (kMaxLineSize * 8) / bitCount) OutOfMemoryError();
-  const std::int64_t bits = width * bitCount;
-  const std::int64_t line = ((bits + 7) / 8 + 3) & ~std::int64_t(3);
-  if (line > kMaxLineSize) OutOfMemoryError();
-  return std::size_t(line);
-}
-
 std::size_t DIBImageSize(std::int64_t width, std::int64_t height, int bitCount) {
-  const std::uint64_t line = DIBLineSize(width, bitCount);
+  const std::uint64_t line = RequireRowBytes(width, bitCount, kDIBRowAlignment);
   if (height == INT64_MIN) OutOfMemoryError();
   const std::uint64_t rows = std::uint64_t(height < 0 ? -height : height);
   if (rows != 0 && line > kMaxImageSize / rows) OutOfMemoryError();

@@ -6,11 +6,8 @@
 
 #include "platform/win_types.h"
 
-// Bytes per stored row: rows are padded to 4 bytes. Raises the out-of-memory error when
-// the size cannot be represented.
-std::size_t DIBLineSize(std::int64_t width, int bitCount);
-// Line size × |height|, checked: raises the out-of-memory error when it overflows or exceeds
-// what one mapping can hold (4 GiB − 1).
+// The stored row size (RequireRowBytes at the DIB alignment) × |height|, checked: raises the
+// out-of-memory error when it overflows or exceeds what one mapping can hold (4 GiB − 1).
 std::size_t DIBImageSize(std::int64_t width, std::int64_t height, int bitCount);
 // Dots per inch to pixels per metre: value × 10000 / 254, truncated (96 → 3779, 72 → 2834).
 int DpiToPelsPerMeter(int dpi);

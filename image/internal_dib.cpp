@@ -7,6 +7,7 @@
 #include "image/dib_routines.h"
 #include "platform/exception.h"
 #include "platform/palette_match.h"
+#include "platform/row_size.h"
 
 namespace {
 
@@ -146,7 +147,7 @@ void TVynCustomInternalDIB::AllocImage(TVynDIBDesc& desc, int width, bool withAl
   if (!IsSupportedBitCount(bitCount)) RaiseDIBError("AllocImage", "Invalid BitCount");
   // Checked before anything is allocated: an image too large for one mapping never gets a block.
   const std::size_t imageSize = DIBImageSize(width, height, bitCount);
-  const int lineSize = int(DIBLineSize(width, bitCount));
+  const int lineSize = int(RequireRowBytes(width, bitCount, kDIBRowAlignment));
 
   void* tables = VirtualAlloc(nullptr, kTableBlockSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
   if (tables == nullptr) OutOfMemoryError();

@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "platform/halftone_palette.h"
+#include "platform/row_size.h"
 
 namespace {
 
@@ -39,14 +41,6 @@ GdiPalette& DefaultPalette() {
 
 bool IsStock(HGDIOBJ object) {
   return object == &StockBitmap() || object == &DefaultPalette();
-}
-
-// Bytes per row of a DIB (padded to 4 bytes) or of a device-dependent bitmap (2 bytes), or 0
-// when the size does not fit.
-std::size_t RowBytes(std::int64_t width, int bitCount, int alignment) {
-  const std::int64_t bits = width * bitCount;
-  const std::int64_t bytes = (bits + alignment * 8 - 1) / (alignment * 8) * alignment;
-  return bytes > std::int64_t(kMaxPixelBytes) ? 0 : std::size_t(bytes);
 }
 
 bool ValidDibDepth(int bitCount) {
@@ -209,18 +203,18 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
       (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS)) {
     return nullptr;
   }
-  const std::size_t lineSize = RowBytes(h.biWidth, h.biBitCount, 4);
+  const std::optional<std::size_t> lineSize = RowBytes(h.biWidth, h.biBitCount, kDIBRowAlignment);
   const std::uint64_t height =
       std::uint64_t(h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight);
-  if (lineSize == 0 || lineSize * height > kMaxPixelBytes) return nullptr;
-  const std::size_t imageSize = std::size_t(lineSize * height);
+  if (!lineSize || *lineSize * height > kMaxPixelBytes) return nullptr;
+  const std::size_t imageSize = std::size_t(*lineSize * height);
 
   auto* bitmap = new (std::nothrow) GdiBitmap;
   if (bitmap == nullptr) return nullptr;
   bitmap->isSection = true;
   bitmap->header = h;
   bitmap->header.biSize = sizeof(BITMAPINFOHEADER);
-  bitmap->lineSize = lineSize;
+  bitmap->lineSize = *lineSize;
   if (h.biBitCount <= 8) {
     const std::size_t maxColours = std::size_t(1) << h.biBitCount;
     const std::size_t colours =
@@ -249,8 +243,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
 HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
   if (width <= 0 || height <= 0) return nullptr;
   const int depth = GetDeviceCaps(nullptr, BITSPIXEL);
-  const std::size_t lineSize = RowBytes(width, depth, 2);
-  if (lineSize == 0 || std::uint64_t(lineSize) * std::uint64_t(height) > kMaxPixelBytes) {
+  const std::optional<std::size_t> lineSize = RowBytes(width, depth, kDDBRowAlignment);
+  if (!lineSize || std::uint64_t(*lineSize) * std::uint64_t(height) > kMaxPixelBytes) {
     return nullptr;
   }
   auto* bitmap = new (std::nothrow) GdiBitmap;
@@ -260,9 +254,9 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
   bitmap->header.biHeight = height;
   bitmap->header.biPlanes = 1;
   bitmap->header.biBitCount = WORD(depth);
-  bitmap->lineSize = lineSize;
+  bitmap->lineSize = *lineSize;
   try {
-    bitmap->ownedBits.assign(lineSize * std::size_t(height), 0);
+    bitmap->ownedBits.assign(*lineSize * std::size_t(height), 0);
   } catch (const std::bad_alloc&) {
     delete bitmap;
     return nullptr;

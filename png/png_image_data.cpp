@@ -9,6 +9,7 @@
 
 #include "platform/exception.h"
 #include "platform/halftone_palette.h"
+#include "platform/row_size.h"
 #include "png/adam7.h"
 #include "png/chunks.h"
 #include "png/png_chunk_stream.h"
@@ -152,7 +153,7 @@ void StartPass(RowMachine& m, std::size_t rawLength) {
 
 // Filter byte and data of a row of `pixels` pixels.
 std::size_t RawRowLength(const PngReadState& s, std::int64_t pixels) {
-  return std::size_t((pixels * s.Format.PixelBits + 7) / 8) + 1;
+  return RequireRowBytes(pixels, int(s.Format.PixelBits), kPackedRowAlignment) + 1;
 }
 
 void ReadPassRow(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uint32_t pixels,
@@ -273,14 +274,14 @@ std::uint64_t ImageDataBytes(const PngReadState& s) {
     const std::int64_t pixels = Adam7Span(s.Width, p.firstColumn, p.columnStep);
     const std::int64_t rows = Adam7Span(s.Height, p.firstRow, p.rowStep);
     if (pixels == 0) continue;
-    total += std::uint64_t(rows) * (std::uint64_t((pixels * s.Format.PixelBits + 7) / 8) + 1);
+    total += std::uint64_t(rows) * RawRowLength(s, pixels);
   }
   return total;
 }
 
 void AllocateRows(PngReadState& s, RowMachine& m) {
   const std::uint32_t widest = std::max(s.Format.PixelBits, s.Format.StoreBits);
-  const std::size_t rowBytes = std::size_t((std::int64_t(s.Width) * widest + 7) / 8);
+  const std::size_t rowBytes = RequireRowBytes(s.Width, int(widest), kPackedRowAlignment);
   const std::size_t size =
       (std::max(rowBytes, std::size_t(s.Desc.LineSize)) + kRowSlack + 3) & ~std::size_t(3);
   for (auto& b : m.buffers) b.Allocate(size);

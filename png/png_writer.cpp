@@ -6,6 +6,7 @@
 #include "image/dib_routines.h"
 #include "image/internal_dib.h"
 #include "platform/exception.h"
+#include "platform/row_size.h"
 #include "png/adam7.h"
 #include "png/chunk_writer.h"
 #include "png/chunks.h"
@@ -52,13 +53,6 @@ PngFormat FormatFor(int bitCount) {
     default:
       throw EQorPNG("PNG SaveStream: support BitCount");
   }
-}
-
-// Row data bytes of count pixels, without the type byte; raises when it cannot be held.
-std::size_t RowDataLength(std::int64_t count, int bits) {
-  const std::int64_t length = (count * bits + 7) / 8;
-  if (count < 0 || length >= std::int64_t(0x7FFFFFFF)) OutOfMemoryError();
-  return std::size_t(length);
 }
 
 class HeaderWriter {
@@ -218,7 +212,7 @@ void SetUpPass(PngWriteState& s, int pass) {
     s.PassPixels = s.Width;
   }
   // Each pass starts against a row of zeros.
-  const std::size_t length = RowDataLength(s.PassPixels, s.BitsPerPixel) + 1;
+  const std::size_t length = RequireRowBytes(s.PassPixels, s.BitsPerPixel, kPackedRowAlignment) + 1;
   std::fill_n(s.PriorRow.begin(), length, 0);
   std::fill_n(s.CurrentRow.begin(), length, 0);
 }
@@ -233,10 +227,11 @@ void PrefetchRow(const BYTE* row, std::size_t begin, std::size_t end) {
 }
 
 void WritePass(PngWriteState& s, const TVynDIBDesc& desc) {
-  const std::size_t n = RowDataLength(s.PassPixels, s.BitsPerPixel);
+  const std::size_t n = RequireRowBytes(s.PassPixels, s.BitsPerPixel, kPackedRowAlignment);
   const std::size_t bpp = std::size_t(s.BitsPerPixel + 7) / 8;
   const std::size_t usedBegin = std::size_t(s.Left) * std::size_t(s.BitsPerPixel) / 8;
-  const std::size_t usedEnd = RowDataLength(std::int64_t(s.Left) + s.Width, s.BitsPerPixel);
+  const std::size_t usedEnd =
+      RequireRowBytes(std::int64_t(s.Left) + s.Width, s.BitsPerPixel, kPackedRowAlignment);
   for (int r = 0; r < s.Height; ++r) {
     if (s.Interlaced && !Adam7TakesRow(s.Pass, r)) continue;
     const BYTE* row = s.FirstRow - std::ptrdiff_t(r) * desc.LineSize;
@@ -276,7 +271,7 @@ void WriteImageBody(PngWriteState& s, const PngWriteSource& source, int left, in
   s.AlphaFlag = source.AlphaFlag;
 
   // Sized for a full-width row, which holds the row of every pass.
-  const std::size_t maxData = RowDataLength(width, s.BitsPerPixel);
+  const std::size_t maxData = RequireRowBytes(width, s.BitsPerPixel, kPackedRowAlignment);
   s.RowLength = maxData + 1;
   s.PriorRow.assign(s.RowLength, 0);
   s.CurrentRow.assign(s.RowLength, 0);

@@ -8,6 +8,7 @@
 #include "image/color_tables.h"
 #include "image/dib_routines.h"
 #include "image/internal_dib.h"
+#include "platform/row_size.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ TEST_P(ConvertPairTest, PixelsTakeTheColourTheRuleGives) {
   ASSERT_EQ(store.BitCount(), to);
   ASSERT_EQ(store.Width(), kWidth);
   ASSERT_EQ(store.Height(), kHeight);
-  EXPECT_EQ(store.LineSize(), int(DIBLineSize(kWidth, to)));
+  EXPECT_EQ(store.LineSize(), int(RequireRowBytes(kWidth, to, kDIBRowAlignment)));
   const std::vector<COLORREF> colors = SourceColors(from);
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {

@@ -6,6 +6,7 @@
 #include "image/dib_routines.h"
 #include "image/dib_test_util.h"
 #include "platform/exception.h"
+#include "platform/row_size.h"
 
 namespace {
 
@@ -144,24 +145,30 @@ TEST(Allocation, AlphaForPaletteImageUsesTheAlphaTable) {
 
 // ---- shared routines ----------------------------------------------------------------------
 
-TEST(Routines, LineSizePadsToFourBytes) {
-  EXPECT_EQ(DIBLineSize(1, 1), 4u);
-  EXPECT_EQ(DIBLineSize(33, 1), 8u);
-  EXPECT_EQ(DIBLineSize(9, 4), 8u);
-  EXPECT_EQ(DIBLineSize(310, 8), 312u);
-  EXPECT_EQ(DIBLineSize(5, 24), 16u);
-  EXPECT_EQ(DIBLineSize(3, 32), 12u);
-  EXPECT_EQ(DIBLineSize(0, 8), 0u);
+TEST(Routines, RowSizePadsToItsAlignment) {
+  EXPECT_EQ(RequireRowBytes(1, 1, kDIBRowAlignment), 4u);
+  EXPECT_EQ(RequireRowBytes(33, 1, kDIBRowAlignment), 8u);
+  EXPECT_EQ(RequireRowBytes(9, 4, kDIBRowAlignment), 8u);
+  EXPECT_EQ(RequireRowBytes(310, 8, kDIBRowAlignment), 312u);
+  EXPECT_EQ(RequireRowBytes(5, 24, kDIBRowAlignment), 16u);
+  EXPECT_EQ(RequireRowBytes(3, 32, kDIBRowAlignment), 12u);
+  EXPECT_EQ(RequireRowBytes(0, 8, kDIBRowAlignment), 0u);
   EXPECT_EQ(DIBImageSize(5, -3, 24), 48u);
+  EXPECT_EQ(RowBytes(9, 4, kPackedRowAlignment), 5u);
+  EXPECT_EQ(RowBytes(9, 4, kDDBRowAlignment), 6u);
+  EXPECT_EQ(RowBytes(kMaxRowBytes, 8, kPackedRowAlignment), std::size_t(kMaxRowBytes));
 }
 
 TEST(Routines, SizesThatCannotBeMappedRaiseOutOfMemory) {
   EXPECT_THROW(DIBImageSize(65536, 65536, 8), EOutOfMemory);  // exactly 4 GiB
   EXPECT_EQ(DIBImageSize(65536, 65535, 8), std::size_t(65536) * 65535);
-  EXPECT_THROW(DIBLineSize(0x7FFFFFFF, 32), EOutOfMemory);
-  EXPECT_THROW(DIBLineSize(INT64_MAX, 32), EOutOfMemory);
-  EXPECT_THROW(DIBLineSize(-1, 8), EOutOfMemory);
+  EXPECT_THROW(RequireRowBytes(0x7FFFFFFF, 32, kDIBRowAlignment), EOutOfMemory);
+  EXPECT_THROW(RequireRowBytes(INT64_MAX, 32, kDIBRowAlignment), EOutOfMemory);
+  EXPECT_THROW(RequireRowBytes(-1, 8, kDIBRowAlignment), EOutOfMemory);
   EXPECT_THROW(DIBImageSize(1, INT64_MIN, 8), EOutOfMemory);
+  // Padding must not carry a row that just fits over the limit.
+  EXPECT_EQ(RowBytes(kMaxRowBytes, 8, kDIBRowAlignment), std::nullopt);
+  EXPECT_EQ(RowBytes(1, -8, kPackedRowAlignment), std::nullopt);
 }
 
 TEST(Routines, DpiToPixelsPerMetreTruncates) {
