@@ -25,14 +25,14 @@ void TFont::SetSize(int points) {
 }
 
 TRect TCanvas::ClipRect() const {
-  if (!handle_ || !handle_->bitmap) return {};
-  const PixelAccess pixels(*handle_->bitmap);
+  if (!FHandle || !FHandle->bitmap) return {};
+  const PixelAccess pixels(*FHandle->bitmap);
   return Rect(0, 0, pixels.Width(), pixels.Height());
 }
 
 void TCanvas::FillRect(const TRect& rect) {
-  if (Brush.Style() == bsClear || !handle_ || !handle_->bitmap) return;
-  PixelAccess pixels(*handle_->bitmap);
+  if (Brush.Style() == bsClear || !FHandle || !FHandle->bitmap) return;
+  PixelAccess pixels(*FHandle->bitmap);
   const std::uint32_t value = pixels.Encode(Brush.Color());
   const int top = std::max(rect.Top, 0), bottom = std::min(rect.Bottom, pixels.Height());
   for (int y = top; y < bottom; ++y) pixels.FillSpan(rect.Left, rect.Right, y, value);
@@ -43,8 +43,8 @@ int TCanvas::TextWidth(const AnsiString& text) const {
 }
 
 COLORREF TCanvas::Pixels(int x, int y) const {
-  if (!handle_ || !handle_->bitmap) return clNone;
-  const PixelAccess pixels(*handle_->bitmap);
+  if (!FHandle || !FHandle->bitmap) return clNone;
+  const PixelAccess pixels(*FHandle->bitmap);
   if (x < 0 || y < 0 || x >= pixels.Width() || y >= pixels.Height()) return clNone;
   return pixels.Decode(pixels.Get(x, y));
 }

@@ -69,8 +69,8 @@ class TCanvas {
  public:
   virtual ~TCanvas() = default;
 
-  HDC Handle() const { return handle_; }
-  void SetHandle(HDC dc) { handle_ = dc; }
+  HDC Handle() const { return FHandle; }
+  void SetHandle(HDC dc) { FHandle = dc; }
   // Raster operation used when pictures are copied onto the canvas.
   DWORD CopyMode = SRCCOPY;
 
@@ -87,5 +87,5 @@ class TCanvas {
   COLORREF Pixels(int x, int y) const;
 
  private:
-  HDC handle_ = nullptr;
+  HDC FHandle = nullptr;
 };

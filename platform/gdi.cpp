@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <new>
 #include <optional>
 
 #include "platform/halftone_palette.h"
+#include "platform/handle_object.h"
 #include "platform/row_size.h"
 
 namespace {
@@ -18,7 +18,6 @@ std::atomic<bool> paletteDisplay{false};
 constexpr int kTrueColourDepth = 32;
 constexpr int kPaletteDisplayDepth = 8;
 constexpr int kStaticColours = 20;
-constexpr int kScreenDpi = 96;
 constexpr std::uint64_t kMaxPixelBytes = 0xFFFFFFFFu;
 
 // The objects a context holds when nothing of the caller's is selected; never deleted.
@@ -67,11 +66,11 @@ HPALETTE CreatePalette(const LOGPALETTE* logPalette) {
   if (logPalette == nullptr || logPalette->palVersion != 0x300 || logPalette->palNumEntries == 0) {
     return nullptr;
   }
-  auto* palette = new (std::nothrow) GdiPalette;
-  if (palette == nullptr) return nullptr;
-  palette->entries.assign(logPalette->palPalEntry,
-                          logPalette->palPalEntry + logPalette->palNumEntries);
-  return palette;
+  return NewHandleObject<GdiPalette>([logPalette](GdiPalette& palette) {
+    palette.entries.assign(logPalette->palPalEntry,
+                           logPalette->palPalEntry + logPalette->palNumEntries);
+    return true;
+  });
 }
 
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
@@ -86,18 +85,18 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
 
 HPALETTE CopyPalette(HPALETTE palette) {
   if (palette == nullptr) return nullptr;
-  auto* copy = new (std::nothrow) GdiPalette;
-  if (copy != nullptr) copy->entries = palette->entries;
-  return copy;
+  return NewHandleObject<GdiPalette>([palette](GdiPalette& copy) {
+    copy.entries = palette->entries;
+    return true;
+  });
 }
 
 HPALETTE CreateHalftonePalette(HDC) {
-  auto* palette = new (std::nothrow) GdiPalette;
-  if (palette == nullptr) return nullptr;
-  for (const RGBQUAD& q : HalftonePalette()) {
-    palette->entries.push_back(PALETTEENTRY{q.rgbRed, q.rgbGreen, q.rgbBlue, 0});
-  }
-  return palette;
+  return NewHandleObject<GdiPalette>([](GdiPalette& palette) {
+    for (const RGBQUAD& q : HalftonePalette())
+      palette.entries.push_back(PALETTEENTRY{q.rgbRed, q.rgbGreen, q.rgbBlue, 0});
+    return true;
+  });
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
@@ -132,9 +131,10 @@ BOOL GdiFlush() {
 
 HDC GetDC(void* window) {
   if (window != nullptr) return nullptr;
-  auto* dc = new (std::nothrow) DeviceContext;
-  if (dc != nullptr) dc->isScreen = true;
-  return dc;
+  return NewHandleObject<DeviceContext>([](DeviceContext& dc) {
+    dc.isScreen = true;
+    return true;
+  });
 }
 
 int ReleaseDC(void*, HDC dc) {
@@ -144,7 +144,7 @@ int ReleaseDC(void*, HDC dc) {
 }
 
 HDC CreateCompatibleDC(HDC) {
-  return new (std::nothrow) DeviceContext;
+  return NewHandleObject<DeviceContext>([](DeviceContext&) { return true; });
 }
 
 BOOL DeleteDC(HDC dc) {
@@ -158,17 +158,10 @@ int GetDeviceCaps(HDC, int index) {
   switch (index) {
     case BITSPIXEL:
       return palette ? kPaletteDisplayDepth : kTrueColourDepth;
-    case PLANES:
-      return 1;
     case NUMCOLORS:
       return palette ? kStaticColours : -1;
     case RASTERCAPS:
       return palette ? RC_PALETTE : 0;
-    case SIZEPALETTE:
-      return palette ? 256 : 0;
-    case LOGPIXELSX:
-    case LOGPIXELSY:
-      return kScreenDpi;
     default:
       return 0;
   }
@@ -181,16 +174,8 @@ int SetStretchBltMode(HDC dc, int mode) {
   return previous;
 }
 
-int GetStretchBltMode(HDC dc) {
-  return dc ? dc->stretchMode : 0;
-}
-
 void SetPaletteDisplay(bool value) {
   paletteDisplay = value;
-}
-
-bool IsPaletteDisplay() {
-  return paletteDisplay.load();
 }
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
@@ -209,34 +194,29 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   if (!lineSize || *lineSize * height > kMaxPixelBytes) return nullptr;
   const std::size_t imageSize = std::size_t(*lineSize * height);
 
-  auto* bitmap = new (std::nothrow) GdiBitmap;
-  if (bitmap == nullptr) return nullptr;
-  bitmap->isSection = true;
-  bitmap->header = h;
-  bitmap->header.biSize = sizeof(BITMAPINFOHEADER);
-  bitmap->lineSize = *lineSize;
-  if (h.biBitCount <= 8) {
-    const std::size_t maxColours = std::size_t(1) << h.biBitCount;
-    const std::size_t colours =
-        h.biClrUsed == 0 ? maxColours : std::min<std::size_t>(h.biClrUsed, maxColours);
-    bitmap->colors.assign(info->bmiColors, info->bmiColors + colours);
-  }
-  try {
-    if (section != nullptr) {
-      bitmap->view = MapViewOfFile(section, FILE_MAP_WRITE, 0, offset, imageSize);
-      if (bitmap->view == nullptr) throw std::bad_alloc();
-      bitmap->bits = static_cast<BYTE*>(bitmap->view);
-      bitmap->section = section;
-      bitmap->sectionOffset = offset;
-    } else {
-      bitmap->ownedBits.assign(imageSize, 0);
-      bitmap->bits = bitmap->ownedBits.data();
+  GdiBitmap* bitmap = NewHandleObject<GdiBitmap>([&](GdiBitmap& b) {
+    b.isSection = true;
+    b.header = h;
+    b.header.biSize = sizeof(BITMAPINFOHEADER);
+    b.lineSize = *lineSize;
+    if (h.biBitCount <= 8) {
+      const std::size_t maxColours = std::size_t(1) << h.biBitCount;
+      const std::size_t colours =
+          h.biClrUsed == 0 ? maxColours : std::min<std::size_t>(h.biClrUsed, maxColours);
+      b.colors.assign(info->bmiColors, info->bmiColors + colours);
     }
-  } catch (const std::bad_alloc&) {
-    delete bitmap;
-    return nullptr;
-  }
-  if (bits != nullptr) *bits = bitmap->bits;
+    if (section == nullptr) {
+      b.ownedBits.assign(imageSize, 0);
+      b.bits = b.ownedBits.data();
+      return true;
+    }
+    b.view = MapViewOfFile(section, FILE_MAP_WRITE, 0, offset, imageSize);
+    b.bits = static_cast<BYTE*>(b.view);
+    b.section = section;
+    b.sectionOffset = offset;
+    return b.view != nullptr;
+  });
+  if (bitmap != nullptr && bits != nullptr) *bits = bitmap->bits;
   return bitmap;
 }
 
@@ -247,22 +227,17 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
   if (!lineSize || std::uint64_t(*lineSize) * std::uint64_t(height) > kMaxPixelBytes) {
     return nullptr;
   }
-  auto* bitmap = new (std::nothrow) GdiBitmap;
-  if (bitmap == nullptr) return nullptr;
-  bitmap->header.biSize = sizeof(BITMAPINFOHEADER);
-  bitmap->header.biWidth = width;
-  bitmap->header.biHeight = height;
-  bitmap->header.biPlanes = 1;
-  bitmap->header.biBitCount = WORD(depth);
-  bitmap->lineSize = *lineSize;
-  try {
-    bitmap->ownedBits.assign(*lineSize * std::size_t(height), 0);
-  } catch (const std::bad_alloc&) {
-    delete bitmap;
-    return nullptr;
-  }
-  bitmap->bits = bitmap->ownedBits.data();
-  return bitmap;
+  return NewHandleObject<GdiBitmap>([&](GdiBitmap& bitmap) {
+    bitmap.header.biSize = sizeof(BITMAPINFOHEADER);
+    bitmap.header.biWidth = width;
+    bitmap.header.biHeight = height;
+    bitmap.header.biPlanes = 1;
+    bitmap.header.biBitCount = WORD(depth);
+    bitmap.lineSize = *lineSize;
+    bitmap.ownedBits.assign(*lineSize * std::size_t(height), 0);
+    bitmap.bits = bitmap.ownedBits.data();
+    return true;
+  });
 }
 
 int GetObject(HGDIOBJ object, int size, void* buffer) {

@@ -50,18 +50,13 @@ using HDC = DeviceContext*;
 constexpr UINT DIB_RGB_COLORS = 0;
 constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr int BLACKONWHITE = 1;
-constexpr int WHITEONBLACK = 2;
 constexpr int COLORONCOLOR = 3;
 constexpr int HALFTONE = 4;
 
 // GetDeviceCaps indices and values.
 constexpr int BITSPIXEL = 12;
-constexpr int PLANES = 14;
 constexpr int NUMCOLORS = 24;
 constexpr int RASTERCAPS = 38;
-constexpr int LOGPIXELSX = 88;
-constexpr int LOGPIXELSY = 90;
-constexpr int SIZEPALETTE = 104;
 constexpr int RC_PALETTE = 0x0100;
 
 struct LOGPALETTE {
@@ -93,11 +88,9 @@ HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);
 int GetDeviceCaps(HDC dc, int index);
 int SetStretchBltMode(HDC dc, int mode);
-int GetStretchBltMode(HDC dc);
 
 // The screen is true colour (32 bits) unless a test switches it to a 256-colour palette display.
 void SetPaletteDisplay(bool paletteDisplay);
-bool IsPaletteDisplay();
 
 // Bitmaps.
 struct BITMAP {

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/handle_object.h"
+
 namespace {
 
 // Sizes of the blocks handed out by VirtualAlloc, so that VirtualFree, given only an address, can
@@ -38,34 +40,25 @@ RegionTable& VirtualRegions() {
   return table;
 }
 
-// An unnamed shared-memory object: one zeroed heap block that every view of the mapping points
-// into, so all views see the same pixels. The block lives until the handle is closed and the last
-// view is unmapped, in whichever order that happens. Heap memory rather than a shared-memory file:
-// creating, sizing, faulting in and tearing down such a file cost more than decoding a small image.
-class SharedBlock {
- public:
-  explicit SharedBlock(BYTE* bytes) : bytes_(bytes) {}
-  ~SharedBlock() { std::free(bytes_); }
-  SharedBlock(const SharedBlock&) = delete;
-  SharedBlock& operator=(const SharedBlock&) = delete;
-  BYTE* bytes() const { return bytes_; }
-
- private:
-  BYTE* bytes_;
-};
+// The memory of an unnamed shared-memory object: one zeroed heap block that every view of the
+// mapping points into, so all views see the same pixels. The block lives until the handle is
+// closed and the last view is unmapped, in whichever order that happens. Heap memory rather than
+// a shared-memory file: creating, sizing, faulting in and tearing down such a file cost more than
+// decoding a small image.
+using SharedBlock = std::shared_ptr<BYTE[]>;
 
 // The views handed out by MapViewOfFile, so that UnmapViewOfFile, given only an address, can
 // release the block behind it. Two views of the same offset share an address, hence the count.
 class ViewTable {
  public:
-  void Add(const void* address, std::shared_ptr<SharedBlock> block) {
+  void Add(const void* address, SharedBlock block) {
     std::lock_guard lock(mutex_);
     View& view = views_[address];
     view.block = std::move(block);
     ++view.count;
   }
   bool Remove(const void* address) {
-    std::shared_ptr<SharedBlock> released;  // freed outside the lock
+    SharedBlock released;  // freed outside the lock
     std::lock_guard lock(mutex_);
     const auto it = views_.find(address);
     if (it == views_.end()) return false;
@@ -78,7 +71,7 @@ class ViewTable {
 
  private:
   struct View {
-    std::shared_ptr<SharedBlock> block;
+    SharedBlock block;
     int count = 0;
   };
   std::mutex mutex_;
@@ -95,7 +88,7 @@ constexpr std::size_t kPageSize = 4096;
 constexpr std::size_t kMaxVirtualBytes = std::size_t(1) << 30;
 
 struct FileMapping : KernelObject {
-  std::shared_ptr<SharedBlock> block;
+  SharedBlock block;
   std::size_t size = 0;
 };
 
@@ -142,22 +135,15 @@ HANDLE CreateFileMappingA(HANDLE file, const void*, DWORD protect, DWORD sizeHig
   if (file != INVALID_HANDLE_VALUE || name != nullptr || protect != PAGE_READWRITE || size == 0) {
     return nullptr;
   }
-  BYTE* bytes = static_cast<BYTE*>(std::calloc(size, 1));
-  if (bytes == nullptr) return nullptr;
-  auto* mapping = new (std::nothrow) FileMapping;
-  if (mapping == nullptr) {
-    std::free(bytes);
-    return nullptr;
-  }
-  try {
-    mapping->block = std::make_shared<SharedBlock>(bytes);
-  } catch (const std::bad_alloc&) {
-    std::free(bytes);
-    delete mapping;
-    return nullptr;
-  }
-  mapping->size = size;
-  return mapping;
+  return NewHandleObject<FileMapping>([size](FileMapping& mapping) {
+    // calloc, not a zeroing new: a large block then comes as fresh pages, which take memory
+    // only once pixels are written.
+    BYTE* bytes = static_cast<BYTE*>(std::calloc(size, 1));
+    if (bytes == nullptr) return false;
+    mapping.block = SharedBlock(bytes, [](BYTE* p) { std::free(p); });  // frees bytes if it throws
+    mapping.size = size;
+    return true;
+  });
 }
 
 void* MapViewOfFile(HANDLE handle, DWORD access, DWORD offsetHigh, DWORD offsetLow,
@@ -170,7 +156,7 @@ void* MapViewOfFile(HANDLE handle, DWORD access, DWORD offsetHigh, DWORD offsetL
   if (size == 0 || size > mapping->size - offset) return nullptr;
   // Views are always writable: heap memory has no per-view protection.
   (void)access;
-  BYTE* view = mapping->block->bytes() + offset;
+  BYTE* view = mapping->block.get() + offset;
   try {
     MappedViews().Add(view, mapping->block);
   } catch (const std::bad_alloc&) {
@@ -189,22 +175,11 @@ BOOL CloseHandle(HANDLE object) {
   return TRUE;
 }
 
-std::size_t MappingSize(HANDLE handle) {
-  const auto* mapping = As<const FileMapping>(handle);
-  return mapping ? mapping->size : 0;
-}
-
-HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes) {
-  auto* block = new (std::nothrow) GlobalBlock;
-  if (block == nullptr) return nullptr;
-  try {
-    block->bytes.resize(bytes);  // zeroed whether or not GMEM_ZEROINIT was asked
-  } catch (const std::bad_alloc&) {
-    delete block;
-    return nullptr;
-  }
-  (void)flags;
-  return block;
+HGLOBAL GlobalAlloc(UINT, std::size_t bytes) {
+  return NewHandleObject<GlobalBlock>([bytes](GlobalBlock& block) {
+    block.bytes.resize(bytes);  // zeroed whether or not GMEM_ZEROINIT was asked
+    return true;
+  });
 }
 
 void* GlobalLock(HGLOBAL memory) {

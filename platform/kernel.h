@@ -19,7 +19,6 @@ constexpr DWORD MEM_RESERVE = 0x2000;
 constexpr DWORD MEM_RELEASE = 0x8000;
 constexpr DWORD PAGE_READWRITE = 0x04;
 constexpr DWORD FILE_MAP_WRITE = 0x0002;
-constexpr DWORD FILE_MAP_READ = 0x0004;
 
 // Page-granular zeroed memory. Returns nullptr when none can be had.
 void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect);
@@ -36,11 +35,7 @@ void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offset
 BOOL UnmapViewOfFile(const void* view);
 BOOL CloseHandle(HANDLE object);
 
-// The size of a mapping; 0 when the handle is not one.
-std::size_t MappingSize(HANDLE mapping);
-
 // Global memory, as the clipboard exchanges it.
-constexpr UINT GMEM_FIXED = 0x0000;
 constexpr UINT GMEM_MOVEABLE = 0x0002;
 constexpr UINT GMEM_ZEROINIT = 0x0040;
 HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes);

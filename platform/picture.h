@@ -44,7 +44,4 @@ class TPicture {
   static TFileFormat FileFormat(const std::string& extension);
   // The class registered for a clipboard format, or nullptr.
   static TGraphicClass ClipboardFormatClass(WORD format);
-  static bool SupportsClipboardFormat(WORD format) {
-    return ClipboardFormatClass(format) != nullptr;
-  }
 };

@@ -39,33 +39,11 @@ struct RGBQUAD {
   BYTE rgbReserved;
 };
 
-struct RGBTRIPLE {
-  BYTE rgbtBlue;
-  BYTE rgbtGreen;
-  BYTE rgbtRed;
-};
-
 struct PALETTEENTRY {
   BYTE peRed;
   BYTE peGreen;
   BYTE peBlue;
   BYTE peFlags;
-};
-
-struct BITMAPFILEHEADER {
-  WORD bfType;
-  DWORD bfSize;
-  WORD bfReserved1;
-  WORD bfReserved2;
-  DWORD bfOffBits;
-};
-
-struct BITMAPCOREHEADER {
-  DWORD bcSize;
-  WORD bcWidth;
-  WORD bcHeight;
-  WORD bcPlanes;
-  WORD bcBitCount;
 };
 
 struct BITMAPINFOHEADER {
@@ -89,9 +67,7 @@ struct BITMAPINFO {
 };
 #pragma pack(pop)
 
-static_assert(sizeof(BITMAPFILEHEADER) == 14);
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
-static_assert(sizeof(BITMAPCOREHEADER) == 12);
 
 constexpr DWORD BI_RGB = 0;
 constexpr DWORD BI_RLE8 = 1;

@@ -29,7 +29,7 @@ TEST(Draw, StretchesIntoARectangleTwiceTheImageSize) {
 
   TBitmap target;
   MakeTarget(target, 8, 6);
-  const int modeBefore = GetStretchBltMode(target.Canvas().Handle());
+  const int modeBefore = target.Canvas().Handle()->stretchMode;
   image.Draw(target.Canvas(), Rect(1, 1, 7, 5));
 
   for (int y = 0; y < 6; ++y) {
@@ -39,7 +39,7 @@ TEST(Draw, StretchesIntoARectangleTwiceTheImageSize) {
       EXPECT_EQ(TargetPixel(target, x, y), want) << x << ", " << y;
     }
   }
-  EXPECT_EQ(GetStretchBltMode(target.Canvas().Handle()), modeBefore);
+  EXPECT_EQ(target.Canvas().Handle()->stretchMode, modeBefore);
 }
 
 TEST(Draw, PaletteImageSelectsItsPaletteOnlyForTheCall) {

@@ -73,7 +73,8 @@ TEST(Construction, TableBlockAndHeaderLayout) {
   EXPECT_EQ(d.TopLine, d.Bits + 16 * 4);
   EXPECT_EQ(d.Gamma, 0u);
   EXPECT_EQ(d.KeyFlags, 0u);
-  EXPECT_EQ(MappingSize(d.Section), std::size_t(16 * 5));
+  // The mapping holds exactly the pixels: a view one byte longer is refused.
+  EXPECT_EQ(MapViewOfFile(d.Section, FILE_MAP_WRITE, 0, 0, 16 * 5 + 1), nullptr);
   for (int i = 0; i < 16 * 5; ++i) EXPECT_EQ(d.Bits[i], 0) << i;
 }
 

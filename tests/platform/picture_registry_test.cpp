@@ -51,8 +51,7 @@ TEST_F(PictureRegistryTest, UnregisteringRemovesBothKindsOfEntryOfThatClassOnly)
   TPicture::RegisterFileFormat("PNG", "Portable Network Graphics", First());
   TPicture::RegisterFileFormat("XYZ", "other", Second());
   EXPECT_EQ(TPicture::ClipboardFormatClass(8), First());
-  EXPECT_TRUE(TPicture::SupportsClipboardFormat(8));
-  EXPECT_FALSE(TPicture::SupportsClipboardFormat(2));
+  EXPECT_EQ(TPicture::ClipboardFormatClass(2), nullptr);
 
   TPicture::UnregisterGraphicClass(First());
   EXPECT_EQ(TPicture::ClipboardFormatClass(8), nullptr);
