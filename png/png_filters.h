@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "png/simd_level.h"
+
 enum class PngFilterType : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
 constexpr int kPngFilterTypeCount = 5;
 
@@ -21,21 +23,23 @@ constexpr std::uint8_t PaethPredictor(std::uint8_t a, std::uint8_t b, std::uint8
 }
 
 // Filters n bytes of raw against prior (the previous row's data, or zeros) into out; bpp is
-// the distance to the byte of the left neighbour (1 for packed pixels).
+// the distance to the byte of the left neighbour (1 for packed pixels). Every instruction set
+// gives the same bytes.
 void FilterRow(PngFilterType type, const std::uint8_t* raw, const std::uint8_t* prior,
-               std::size_t n, std::size_t bpp, std::uint8_t* out);
-// The inverse: row holds the filtered bytes on entry and the raw bytes on return.
-void UnfilterRow(PngFilterType type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n,
-                 std::size_t bpp);
+               std::size_t n, std::size_t bpp, std::uint8_t* out,
+               SimdLevel level = ActiveSimdLevel());
 // The adaptive measure of a filtered row: each byte's magnitude read as a signed byte.
-std::uint64_t FilterCost(const std::uint8_t* data, std::size_t n);
+std::uint64_t FilterCost(const std::uint8_t* data, std::size_t n,
+                         SimdLevel level = ActiveSimdLevel());
 
-// The per-row filter choice of one save. The setting is SaveSettings::Filter: 1 None, 2 Sub,
-// 3 Up, 4 Average, 5 Paeth, any other value adaptive. Only the candidate buffers the setting
-// needs are allocated, once, for the longest row.
+struct FilterKernels;
+
+// The per-row filter choice of one save, with the kernels of one instruction set. The setting
+// is SaveSettings::Filter: 1 None, 2 Sub, 3 Up, 4 Average, 5 Paeth, any other value adaptive.
+// Only the candidate buffers the setting needs are allocated, once, for the longest row.
 class PngRowFilter {
  public:
-  PngRowFilter(int setting, std::size_t maxLength);
+  PngRowFilter(int setting, std::size_t maxLength, SimdLevel level);
 
   // rawRow is the row as sent unfiltered: a type byte 0 followed by n data bytes; prior
   // holds the previous row's n data bytes. Returns the n + 1 bytes to compress, the filter
@@ -50,6 +54,7 @@ class PngRowFilter {
                                      std::size_t n, std::size_t bpp);
   std::uint8_t* Candidate(PngFilterType type) { return candidates_[std::size_t(type) - 1].data(); }
 
+  const FilterKernels* kernels_;
   bool adaptive_ = true;
   PngFilterType fixed_ = PngFilterType::None;
   // Sub, Up, Average, Paeth: each a type byte followed by the filtered data.

@@ -53,6 +53,8 @@ class ZeroedBytes {
 
 // Everything one image-data read needs besides the state.
 struct RowMachine {
+  explicit RowMachine(SimdLevel level) : unfilter(level) {}
+  const RowUnfilter unfilter;  // chosen once per image, like the row format
   Staging stage;
   ZeroedBytes buffers[3];
   std::size_t written = 0;           // leading bytes of the raw-row buffers that may no longer be 0
@@ -159,7 +161,7 @@ std::size_t RawRowLength(const PngReadState& s, std::int64_t pixels) {
 void ReadPassRow(PngReadState& s, RowMachine& m, std::size_t rawLength, std::uint32_t pixels,
                  const Adam7Pass& pass, std::uint8_t* destination) {
   InflateRow(s, m.stage, m.current, rawLength);
-  if (!UnfilterRawRow(m.current[0], m.current + 1, m.previous + 1, rawLength - 1, m.filterBpp))
+  if (!m.unfilter.Row(m.current[0], m.current + 1, m.previous + 1, rawLength - 1, m.filterBpp))
     ReaderFail("PNG LoadStream: not support Filter");
   // A full-width row converts straight into the store; a pass row goes through the
   // converted-row buffer and is then spread over its columns.
@@ -200,12 +202,12 @@ void ReadRowsInStore(PngReadState& s, RowMachine& m) {
       m.stage.pos += rawLength;
       std::uint8_t* lower = PictureRow(s.Desc, y + 1);
       PlaceInStore(s, next, rawLength, lower);
-      UnfilterRawRowPair(filter, upper, kPaethFilter, lower, prior, dataLength, m.filterBpp);
+      m.unfilter.RowPair(filter, upper, kPaethFilter, lower, prior, dataLength, m.filterBpp);
       prior = lower;
       y += 2;
       continue;
     }
-    if (!UnfilterRawRow(filter, upper, prior, dataLength, m.filterBpp))
+    if (!m.unfilter.Row(filter, upper, prior, dataLength, m.filterBpp))
       ReaderFail("PNG LoadStream: not support Filter");
     prior = upper;
     ++y;
@@ -307,8 +309,9 @@ void HandleIDAT(PngReadState& s) {
     return SkipChunkRest(s);
   }
   // Image data before IHDR has no format, and so no palette either.
+  const SimdLevel level = ActiveSimdLevel();
   if (!s.SeenIHDR ||
-      !ChooseRowFormat(s.ColorKind, s.HasAlpha, s.BitDepth, s.Interlace == 1, s.Format))
+      !ChooseRowFormat(s.ColorKind, s.HasAlpha, s.BitDepth, s.Interlace == 1, level, s.Format))
     ReaderFail("PNG Loadstream: error palette length");
   s.PixelBits = s.Format.PixelBits;
   s.ImageBits = s.Format.ImageBits;
@@ -319,7 +322,7 @@ void HandleIDAT(PngReadState& s) {
                                                : s.PixelBits / 2;
   ChoosePalette(s);
   AllocateStore(s);
-  RowMachine machine;
+  RowMachine machine(level);
   AllocateRows(s, machine);
   s.Inflater->SetChecksum(false);
 

@@ -50,11 +50,24 @@ const BYTE* ConvertRGB(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
 }
 
 // Eight-bit red, green, blue (, alpha) to the store's blue, green, red (, alpha) is the same
-// byte swap the writer makes the other way, vectorised where the processor allows.
-template <>
-const BYTE* ConvertRGB<1>(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
-  GatherRowPixels(raw, 24, 0, 1, pixels, out);
+// byte swap the writer makes the other way, with the gathering kernels of one instruction set.
+template <SimdLevel Level, int Bits>
+const BYTE* ConvertBySwap(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
+  static const RowGather gather(Level);
+  gather.Gather(raw, Bits, 0, 1, pixels, out);
   return out;
+}
+
+template <int Bits>
+ConvertRowFn SwapConverter(SimdLevel level) {
+  switch (level) {
+    case SimdLevel::Avx2:
+      return ConvertBySwap<SimdLevel::Avx2, Bits>;
+    case SimdLevel::Sse41:
+      return ConvertBySwap<SimdLevel::Sse41, Bits>;
+    default:
+      return ConvertBySwap<SimdLevel::Scalar, Bits>;
+  }
 }
 
 template <int SampleBytes>
@@ -66,12 +79,6 @@ const BYTE* ConvertRGBA(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
     out[3] = raw[3 * SampleBytes];
   }
   return out - std::size_t(4) * pixels;
-}
-
-template <>
-const BYTE* ConvertRGBA<1>(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
-  GatherRowPixels(raw, 32, 0, 1, pixels, out);
-  return out;
 }
 
 // --- Placement: converted pixels → store row ------------------------------------------
@@ -124,9 +131,10 @@ PlaceRowFn InterlacedPlacer(std::uint32_t storeBits) {
 struct FormatEntry {
   std::uint32_t pixelBits, imageBits, storeBits;
   ConvertRowFn convert;
+  bool bytesKept = false;  // store pixels are the file's bytes, at most reordered per pixel
 };
 
-bool LookUp(std::uint32_t kind, bool alpha, std::uint32_t depth, FormatEntry& e) {
+bool LookUp(std::uint32_t kind, bool alpha, std::uint32_t depth, SimdLevel level, FormatEntry& e) {
   if (kind == 0 || kind == 3) {
     if (alpha) {
       if (kind != 0) return false;
@@ -138,7 +146,7 @@ bool LookUp(std::uint32_t kind, bool alpha, std::uint32_t depth, FormatEntry& e)
       case 1:
       case 4:
       case 8:
-        return e = {depth, depth, depth, ConvertNone}, true;
+        return e = {depth, depth, depth, ConvertNone, true}, true;
       case 2:
         return e = {2, 4, 4, Convert2To4}, true;
       case 16:
@@ -150,8 +158,8 @@ bool LookUp(std::uint32_t kind, bool alpha, std::uint32_t depth, FormatEntry& e)
   }
   if (kind != 2) return false;
   if (depth == 8)
-    return e = alpha ? FormatEntry{32, 24, 32, ConvertRGBA<1>}
-                     : FormatEntry{24, 24, 24, ConvertRGB<1>},
+    return e = alpha ? FormatEntry{32, 24, 32, SwapConverter<32>(level), true}
+                     : FormatEntry{24, 24, 24, SwapConverter<24>(level), true},
            true;
   if (depth == 16)
     return e = alpha ? FormatEntry{64, 24, 32, ConvertRGBA<2>}
@@ -163,16 +171,14 @@ bool LookUp(std::uint32_t kind, bool alpha, std::uint32_t depth, FormatEntry& e)
 }  // namespace
 
 bool ChooseRowFormat(std::uint32_t colorKind, bool hasAlpha, std::uint32_t bitDepth,
-                     bool interlaced, RowFormat& format) {
+                     bool interlaced, SimdLevel level, RowFormat& format) {
   FormatEntry e{};
-  if (!LookUp(colorKind, hasAlpha, bitDepth, e)) return false;
+  if (!LookUp(colorKind, hasAlpha, bitDepth, level, e)) return false;
   format.PixelBits = e.pixelBits;
   format.ImageBits = e.imageBits;
   format.StoreBits = e.storeBits;
   format.ConvertRow = e.convert;
   format.PlaceRow = interlaced ? InterlacedPlacer(e.storeBits) : PlaceWholeRow;
-  format.BytesInPlace =
-      e.pixelBits == e.storeBits &&
-      (e.convert == ConvertNone || e.convert == ConvertRGB<1> || e.convert == ConvertRGBA<1>);
+  format.BytesInPlace = e.pixelBits == e.storeBits && e.bytesKept;
   return true;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/win_types.h"
+#include "png/simd_level.h"
 
 // Converts the data bytes of one raw row (filter byte excluded) of `pixels` pixels and
 // returns where the converted pixels are: `out`, or `raw` itself when the store takes the
@@ -30,7 +31,8 @@ struct RowFormat {
   bool BytesInPlace = false;
 };
 
-// The format for IHDR's colour kind (0 grey, 2 RGB, 3 palette), alpha flag and bit depth.
-// Returns false for a combination the reader does not take.
+// The format for IHDR's colour kind (0 grey, 2 RGB, 3 palette), alpha flag and bit depth,
+// with the conversions of the given instruction set. Returns false for a combination the
+// reader does not take.
 bool ChooseRowFormat(std::uint32_t colorKind, bool hasAlpha, std::uint32_t bitDepth,
-                     bool interlaced, RowFormat& format);
+                     bool interlaced, SimdLevel level, RowFormat& format);

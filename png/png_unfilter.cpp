@@ -4,9 +4,8 @@
 
 #include "png/png_filters.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(NIMBREL_X86_KERNELS)
 #include <immintrin.h>
-#define NIMBREL_UNFILTER_SIMD 1
 #endif
 
 namespace {
@@ -57,7 +56,7 @@ void UnfilterScalar(Byte type, Byte* x, const Byte* b, std::size_t n, std::size_
   }
 }
 
-#if defined(NIMBREL_UNFILTER_SIMD)
+#if defined(NIMBREL_X86_KERNELS)
 namespace sse41 {
 #define NIMBREL_TARGET __attribute__((target("sse4.1")))
 #include "png/png_unfilter_pixels.inc"
@@ -69,95 +68,76 @@ namespace avx2 {
 #include "png/png_unfilter_pixels.inc"
 #undef NIMBREL_TARGET
 }  // namespace avx2
-
-using PixelUnfilter = void (*)(Byte type, Byte* x, const Byte* b, std::size_t n);
-using PaethPairUnfilter = void (*)(Byte* upper, Byte* lower, const Byte* prior, std::size_t n);
-
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-bool HasSse41() {
-  static const bool has = __builtin_cpu_supports("sse4.1");
-  return has;
-}
-
-// The best of the two for this processor, or nullptr for the scalar code.
-template <std::size_t Bpp>
-PixelUnfilter ChoosePixelUnfilter() {
-  return HasAvx2() ? avx2::UnfilterPixels<Bpp> : HasSse41() ? sse41::UnfilterPixels<Bpp> : nullptr;
-}
-
-template <std::size_t Bpp>
-PaethPairUnfilter ChoosePaethPair() {
-  return HasAvx2()    ? avx2::PaethPairPixels<Bpp>
-         : HasSse41() ? sse41::PaethPairPixels<Bpp>
-                      : nullptr;
-}
-
-// Both rows' Paeth filters in one pass, where this processor and pixel size allow.
-bool UndoPaethPair(Byte* upper, Byte* lower, const Byte* prior, std::size_t n, std::size_t bpp) {
-  if (n < bpp) return false;
-  static const PaethPairUnfilter three = ChoosePaethPair<3>();
-  static const PaethPairUnfilter four = ChoosePaethPair<4>();
-  const PaethPairUnfilter pair = bpp == 3 ? three : bpp == 4 ? four : nullptr;
-  if (pair == nullptr) return false;
-  pair(upper, lower, prior, n);
-  return true;
-}
 #endif
 
 template <std::size_t Bpp>
-void Unfilter(Byte type, Byte* x, const Byte* b, std::size_t n, std::size_t bpp) {
-#if defined(NIMBREL_UNFILTER_SIMD)
+void Unfilter(RowUnfilter::PixelKernel pixels, Byte type, Byte* x, const Byte* b, std::size_t n,
+              std::size_t bpp) {
   // Whole pixels only: a row holds n / Bpp of them exactly.
   if constexpr (Bpp == 3 || Bpp == 4) {
-    static const PixelUnfilter pixels = ChoosePixelUnfilter<Bpp>();
     if (pixels != nullptr && n >= Bpp) return pixels(type, x, b, n);
   }
-#endif
   UnfilterScalar<Bpp>(type, x, b, n, bpp);
 }
 
 }  // namespace
 
-bool UnfilterRawRow(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n,
-                    std::size_t bpp) {
+RowUnfilter::RowUnfilter(SimdLevel level) {
+  switch (level) {
+#if defined(NIMBREL_X86_KERNELS)
+    case SimdLevel::Avx2:
+      pixels3_ = avx2::UnfilterPixels<3>, pixels4_ = avx2::UnfilterPixels<4>;
+      pair3_ = avx2::PaethPairPixels<3>, pair4_ = avx2::PaethPairPixels<4>;
+      break;
+    case SimdLevel::Sse41:
+      pixels3_ = sse41::UnfilterPixels<3>, pixels4_ = sse41::UnfilterPixels<4>;
+      pair3_ = sse41::PaethPairPixels<3>, pair4_ = sse41::PaethPairPixels<4>;
+      break;
+#endif
+    default:
+      break;
+  }
+}
+
+bool RowUnfilter::Row(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior,
+                      std::size_t n, std::size_t bpp) const {
   if (type > 4) return false;
   if (type == 0) return true;
   switch (bpp) {
     case 1:
-      Unfilter<1>(type, row, prior, n, bpp);
+      Unfilter<1>(nullptr, type, row, prior, n, bpp);
       break;
     case 2:
-      Unfilter<2>(type, row, prior, n, bpp);
+      Unfilter<2>(nullptr, type, row, prior, n, bpp);
       break;
     case 3:
-      Unfilter<3>(type, row, prior, n, bpp);
+      Unfilter<3>(pixels3_, type, row, prior, n, bpp);
       break;
     case 4:
-      Unfilter<4>(type, row, prior, n, bpp);
+      Unfilter<4>(pixels4_, type, row, prior, n, bpp);
       break;
     case 6:
-      Unfilter<6>(type, row, prior, n, bpp);
+      Unfilter<6>(nullptr, type, row, prior, n, bpp);
       break;
     case 8:
-      Unfilter<8>(type, row, prior, n, bpp);
+      Unfilter<8>(nullptr, type, row, prior, n, bpp);
       break;
     default:
-      Unfilter<0>(type, row, prior, n, bpp);
+      Unfilter<0>(nullptr, type, row, prior, n, bpp);
       break;
   }
   return true;
 }
 
-bool UnfilterRawRowPair(std::uint8_t upperType, std::uint8_t* upper, std::uint8_t lowerType,
-                        std::uint8_t* lower, const std::uint8_t* prior, std::size_t n,
-                        std::size_t bpp) {
+bool RowUnfilter::RowPair(std::uint8_t upperType, std::uint8_t* upper, std::uint8_t lowerType,
+                          std::uint8_t* lower, const std::uint8_t* prior, std::size_t n,
+                          std::size_t bpp) const {
   if (upperType > 4 || lowerType > 4) return false;
-#if defined(NIMBREL_UNFILTER_SIMD)
-  if (upperType == 4 && lowerType == 4 && UndoPaethPair(upper, lower, prior, n, bpp)) return true;
-#endif
-  return UnfilterRawRow(upperType, upper, prior, n, bpp) &&
-         UnfilterRawRow(lowerType, lower, upper, n, bpp);
+  // Both rows' Paeth filters in one pass, where this instruction set and pixel size allow.
+  const PaethPairKernel pair = bpp == 3 ? pair3_ : bpp == 4 ? pair4_ : nullptr;
+  if (upperType == 4 && lowerType == 4 && pair != nullptr && n >= bpp) {
+    pair(upper, lower, prior, n);
+    return true;
+  }
+  return Row(upperType, upper, prior, n, bpp) && Row(lowerType, lower, upper, n, bpp);
 }

@@ -236,7 +236,7 @@ void WritePass(PngWriteState& s, const TVynDIBDesc& desc) {
     if (s.Interlaced && !Adam7TakesRow(s.Pass, r)) continue;
     const BYTE* row = s.FirstRow - std::ptrdiff_t(r) * desc.LineSize;
     if (!s.Interlaced && r + 1 < s.Height) PrefetchRow(row - desc.LineSize, usedBegin, usedEnd);
-    GatherRowPixels(row, s.BitsPerPixel, std::int64_t(s.Left) + s.PassFirstColumn, s.PassColumnStep,
+    s.Gather.Gather(row, s.BitsPerPixel, std::int64_t(s.Left) + s.PassFirstColumn, s.PassColumnStep,
                     s.PassPixels, s.CurrentRow.data() + 1);
     const std::uint8_t* filtered =
         s.Filter->Apply(s.CurrentRow.data(), s.PriorRow.data() + 1, n, bpp);
@@ -275,7 +275,9 @@ void WriteImageBody(PngWriteState& s, const PngWriteSource& source, int left, in
   s.RowLength = maxData + 1;
   s.PriorRow.assign(s.RowLength, 0);
   s.CurrentRow.assign(s.RowLength, 0);
-  s.Filter = std::make_unique<PngRowFilter>(settings.Filter, maxData);
+  const SimdLevel level = ActiveSimdLevel();
+  s.Gather = RowGather(level);
+  s.Filter = std::make_unique<PngRowFilter>(settings.Filter, maxData, level);
   s.Chunks = std::make_unique<PngChunkWriter>(*s.Stream);
   s.Deflater = std::make_unique<IdatDeflater>(*s.Chunks, s.ZlibLevel);
 

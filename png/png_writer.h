@@ -12,6 +12,7 @@
 #include "image/custom_dib.h"
 #include "image/dib_desc.h"
 #include "platform/stream.h"
+#include "png/png_row_gather.h"
 #include "png/ux_png.h"
 
 class IdatDeflater;
@@ -68,6 +69,8 @@ struct PngWriteState {
   // Previous and current row, each a type byte 0 and the row data.
   std::vector<std::uint8_t> PriorRow;
   std::vector<std::uint8_t> CurrentRow;
+  // The row kernels, chosen for one instruction set when the save begins.
+  RowGather Gather{SimdLevel::Scalar};
   std::unique_ptr<PngRowFilter> Filter;
   int ZlibLevel = 0;
   std::unique_ptr<PngChunkWriter> Chunks;

@@ -7,6 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "png/png_unfilter.h"
+#include "tests/png/simd_levels.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -51,17 +54,18 @@ std::uint64_t ReferenceCost(const Bytes& v) {
   return sum;
 }
 
-TEST(FilterRow, MatchesTheByteWiseDefinitionOnLongRows) {
-  for (std::size_t bpp : {1, 3, 4})
-    for (std::size_t n : {1, 15, 16, 17, 255, 256, 257, 1000})
-      for (int type = 0; type < kPngFilterTypeCount; ++type) {
-        const Bytes raw = RandomBytes(n, unsigned(n + bpp)), prior = RandomBytes(n, unsigned(n));
-        Bytes out(n);
-        FilterRow(PngFilterType(type), raw.data(), prior.data(), n, bpp, out.data());
-        ASSERT_EQ(out, ReferenceFilter(type, raw, prior, bpp))
-            << "type " << type << " bpp " << bpp << " n " << n;
-        ASSERT_EQ(FilterCost(out.data(), n), ReferenceCost(out));
-      }
+TEST(FilterRow, MatchesTheByteWiseDefinitionOnLongRowsInEveryVariant) {
+  for (SimdLevel level : RunnableSimdLevels())
+    for (std::size_t bpp : {1, 3, 4})
+      for (std::size_t n : {1, 15, 16, 17, 31, 32, 33, 255, 256, 257, 1000})
+        for (int type = 0; type < kPngFilterTypeCount; ++type) {
+          const Bytes raw = RandomBytes(n, unsigned(n + bpp)), prior = RandomBytes(n, unsigned(n));
+          Bytes out(n);
+          FilterRow(PngFilterType(type), raw.data(), prior.data(), n, bpp, out.data(), level);
+          ASSERT_EQ(out, ReferenceFilter(type, raw, prior, bpp))
+              << SimdLevelName(level) << " type " << type << " bpp " << bpp << " n " << n;
+          ASSERT_EQ(FilterCost(out.data(), n, level), ReferenceCost(out)) << SimdLevelName(level);
+        }
 }
 
 TEST(FilterRow, KnownValues) {
@@ -79,36 +83,33 @@ TEST(FilterRow, KnownValues) {
   EXPECT_EQ(out, (Bytes{10, 20, 25, std::uint8_t(5 - 20)}));
 }
 
-struct FilterCase {
-  PngFilterType type;
-  std::size_t bpp;
-  std::size_t n;
-};
-
-class FilterRoundTrip : public testing::TestWithParam<FilterCase> {};
-
-TEST_P(FilterRoundTrip, UnfilterRestoresTheRow) {
-  const auto [type, bpp, n] = GetParam();
-  const Bytes raw = RandomBytes(n, 1), prior = RandomBytes(n, 2);
-  Bytes filtered(n);
-  FilterRow(type, raw.data(), prior.data(), n, bpp, filtered.data());
-  UnfilterRow(type, filtered.data(), prior.data(), n, bpp);
-  EXPECT_EQ(filtered, raw);
+// The writer's filters and the reader's unfiltering, each in every variant, undo each other.
+TEST(FilterRoundTrip, UnfilterRestoresTheRow) {
+  struct Case {
+    PngFilterType type;
+    std::size_t bpp;
+    std::size_t n;
+  };
+  // The reader's rows hold whole pixels (or fewer bytes than one pixel).
+  const Case cases[] = {{PngFilterType::None, 1, 7},      {PngFilterType::Sub, 1, 1},
+                        {PngFilterType::Sub, 3, 999},     {PngFilterType::Up, 4, 512},
+                        {PngFilterType::Average, 1, 300}, {PngFilterType::Average, 4, 2},
+                        {PngFilterType::Paeth, 3, 930},   {PngFilterType::Paeth, 1, 257}};
+  for (SimdLevel level : RunnableSimdLevels())
+    for (const auto& [type, bpp, n] : cases) {
+      const Bytes raw = RandomBytes(n, 1), prior = RandomBytes(n, 2);
+      Bytes filtered(n);
+      FilterRow(type, raw.data(), prior.data(), n, bpp, filtered.data(), level);
+      ASSERT_TRUE(
+          RowUnfilter(level).Row(std::uint8_t(type), filtered.data(), prior.data(), n, bpp));
+      EXPECT_EQ(filtered, raw) << SimdLevelName(level) << " type " << int(type) << " bpp " << bpp;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(AllTypes, FilterRoundTrip,
-                         testing::Values(FilterCase{PngFilterType::None, 1, 7},
-                                         FilterCase{PngFilterType::Sub, 1, 1},
-                                         FilterCase{PngFilterType::Sub, 3, 1000},
-                                         FilterCase{PngFilterType::Up, 4, 513},
-                                         FilterCase{PngFilterType::Average, 1, 300},
-                                         FilterCase{PngFilterType::Average, 4, 2},
-                                         FilterCase{PngFilterType::Paeth, 3, 931},
-                                         FilterCase{PngFilterType::Paeth, 1, 257}));
 
 TEST(FilterCost, CountsBytesAsSignedMagnitudes) {
   const Bytes v = {0, 1, 127, 128, 129, 255};
-  EXPECT_EQ(FilterCost(v.data(), v.size()), 0u + 1 + 127 + 128 + 127 + 1);
+  for (SimdLevel level : RunnableSimdLevels())
+    EXPECT_EQ(FilterCost(v.data(), v.size(), level), 0u + 1 + 127 + 128 + 127 + 1);
 }
 
 // The choice as the rule states it: the cheapest of None, Sub, Up, Average, Paeth, the
@@ -124,8 +125,9 @@ std::uint8_t ReferenceChoice(const Bytes& raw, const Bytes& prior, std::size_t b
 }
 
 // Runs the adaptive filter on one row; returns the bytes it hands on.
-Bytes Adaptive(const Bytes& raw, const Bytes& prior, std::size_t bpp, int setting = 0) {
-  PngRowFilter filter(setting, raw.size());
+Bytes Adaptive(const Bytes& raw, const Bytes& prior, std::size_t bpp, int setting = 0,
+               SimdLevel level = SupportedSimdLevel()) {
+  PngRowFilter filter(setting, raw.size(), level);
   Bytes row(1, 0);
   row.insert(row.end(), raw.begin(), raw.end());
   const std::uint8_t* out = filter.Apply(row.data(), prior.data(), raw.size(), bpp);
@@ -142,35 +144,56 @@ TEST(AdaptiveFilter, SubWinsATieWithUp) {
   EXPECT_EQ(Adaptive({10, 10}, {0, 10}, 1), (Bytes{1, 10, 0}));
 }
 
+// Rows on which one filter costs strictly less than each of the others, so the choice cannot
+// come from the order that settles ties.
 TEST(AdaptiveFilter, EachFilterWinsWhereItIsStrictlyCheapest) {
-  EXPECT_EQ(Adaptive({200, 0, 0}, {0, 0, 0}, 1)[0], 0);          // None (Sub ≥ 56)
-  EXPECT_EQ(Adaptive({5, 10, 15, 20}, {0, 0, 0, 0}, 1)[0], 1);   // Sub
-  EXPECT_EQ(Adaptive({9, 50, 3, 77}, {9, 50, 3, 77}, 1)[0], 2);  // Up
-  // Each byte the mean of its left and upper neighbour: Average costs 0.
-  EXPECT_EQ(Adaptive({50, 75, 87, 93}, {100, 100, 100, 100}, 1)[0], 3);
+  struct Case {
+    int type;
+    Bytes raw, prior;
+  };
+  const Case cases[] = {
+      {0, {1, 2, 0}, {2, 0, 2}},                      // small values under a busy row: 3
+      {1, {5, 10, 15, 20}, {200, 200, 200, 200}},     // a ramp under a flat bright row: 20
+      {2, {102, 98, 102, 98}, {100, 100, 100, 100}},  // the row above, give or take 2: 8
+      {3, {50, 75, 87, 93}, {100, 100, 100, 100}},    // each byte the mean of left and above: 0
+      {4, {10, 20, 20}, {10, 10, 10}},                // a step under a flat row: 10
+  };
+  for (const Case& c : cases) {
+    const std::uint64_t cost = ReferenceCost(ReferenceFilter(c.type, c.raw, c.prior, 1));
+    for (int other = 0; other < kPngFilterTypeCount; ++other) {
+      if (other == c.type) continue;
+      ASSERT_LT(cost, ReferenceCost(ReferenceFilter(other, c.raw, c.prior, 1)))
+          << "type " << c.type << " against " << other;
+    }
+    for (SimdLevel level : RunnableSimdLevels())
+      EXPECT_EQ(Adaptive(c.raw, c.prior, 1, 0, level)[0], c.type) << SimdLevelName(level);
+  }
 }
 
-TEST(AdaptiveFilter, AgreesWithTheRuleOnManyRows) {
-  std::mt19937 rng(7);
-  int chosen[kPngFilterTypeCount] = {};
-  for (int trial = 0; trial < 400; ++trial) {
-    const std::size_t bpp = std::size_t(1) + rng() % 4;
-    const std::size_t n = std::size_t(1) + rng() % 700;
-    // Smooth rows make the candidates close, so ties and early exits both happen.
-    Bytes raw(n), prior(n);
-    int v = int(rng() % 256), w = int(rng() % 256);
-    for (std::size_t i = 0; i < n; ++i) {
-      v += int(rng() % 5) - 2, w += int(rng() % 5) - 2;
-      raw[i] = std::uint8_t(trial % 3 == 0 ? rng() : unsigned(v));
-      prior[i] = std::uint8_t(trial % 5 == 0 ? 0 : unsigned(w));
+TEST(AdaptiveFilter, AgreesWithTheRuleOnManyRowsInEveryVariant) {
+  for (SimdLevel level : RunnableSimdLevels()) {
+    SCOPED_TRACE(SimdLevelName(level));
+    std::mt19937 rng(7);
+    int chosen[kPngFilterTypeCount] = {};
+    for (int trial = 0; trial < 400; ++trial) {
+      const std::size_t bpp = std::size_t(1) + rng() % 4;
+      const std::size_t n = std::size_t(1) + rng() % 700;
+      // Smooth rows make the candidates close, so ties and early exits both happen.
+      Bytes raw(n), prior(n);
+      int v = int(rng() % 256), w = int(rng() % 256);
+      for (std::size_t i = 0; i < n; ++i) {
+        v += int(rng() % 5) - 2, w += int(rng() % 5) - 2;
+        raw[i] = std::uint8_t(trial % 3 == 0 ? rng() : unsigned(v));
+        prior[i] = std::uint8_t(trial % 5 == 0 ? 0 : unsigned(w));
+      }
+      const Bytes out = Adaptive(raw, prior, bpp, 0, level);
+      ASSERT_EQ(out[0], ReferenceChoice(raw, prior, bpp)) << "trial " << trial;
+      const Bytes expected = ReferenceFilter(out[0], raw, prior, bpp);
+      ASSERT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 1));
+      ++chosen[out[0]];
     }
-    const Bytes out = Adaptive(raw, prior, bpp);
-    ASSERT_EQ(out[0], ReferenceChoice(raw, prior, bpp)) << "trial " << trial;
-    const Bytes expected = ReferenceFilter(out[0], raw, prior, bpp);
-    ASSERT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 1));
-    ++chosen[out[0]];
+    for (int t = 0; t < kPngFilterTypeCount; ++t) EXPECT_GT(chosen[t], 0) << "type " << t;
   }
-  for (int t = 0; t < kPngFilterTypeCount; ++t) EXPECT_GT(chosen[t], 0) << "type " << t;
 }
 
 TEST(FixedFilter, EverySettingSendsItsType) {
@@ -182,7 +205,8 @@ TEST(FixedFilter, EverySettingSendsItsType) {
     FilterRow(PngFilterType(setting - 1), raw.data(), prior.data(), raw.size(), 1, expected.data());
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 1));
   }
-  for (int setting : {0, 6, -1, 1000}) EXPECT_TRUE(PngRowFilter(setting, 4).Adaptive());
+  for (int setting : {0, 6, -1, 1000})
+    EXPECT_TRUE(PngRowFilter(setting, 4, SimdLevel::Scalar).Adaptive());
 }
 
 }  // namespace

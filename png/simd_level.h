@@ -1,0 +1,21 @@
+// The instruction sets the codec's row kernels are built for, and the one new images use.
+// Each kernel family (unfiltering, filtering, gathering pixels) keeps one source per family in
+// an .inc file that is compiled once per instruction set; an image picks its kernels once,
+// when its rows begin.
+#pragma once
+
+#if defined(__x86_64__) || defined(__i386__)
+#define NIMBREL_X86_KERNELS 1
+#endif
+
+// Kernel variants, each needing what the ones before it need: plain C++; SSE4.1 (with the
+// SSSE3 and SSE2 it comes with); AVX2.
+enum class SimdLevel { Scalar, Sse41, Avx2 };
+
+// The best level this processor runs (Scalar off x86), checked once per process.
+SimdLevel SupportedSimdLevel();
+// The level an image chooses its kernels for: the supported one, unless capped lower.
+SimdLevel ActiveSimdLevel();
+// Caps the active level, so tests can run every variant the processor has; a cap above the
+// supported level leaves the supported one. Images already under way keep their kernels.
+void CapSimdLevel(SimdLevel cap);

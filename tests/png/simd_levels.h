@@ -1,0 +1,36 @@
+// The kernel variants this processor runs, so a test can run each of them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "png/simd_level.h"
+
+// Scalar up to the best the processor has.
+inline std::vector<SimdLevel> RunnableSimdLevels() {
+  std::vector<SimdLevel> levels;
+  for (int level = 0; level <= int(SupportedSimdLevel()); ++level)
+    levels.push_back(SimdLevel(level));
+  return levels;
+}
+
+inline std::string SimdLevelName(SimdLevel level) {
+  switch (level) {
+    case SimdLevel::Scalar:
+      return "scalar";
+    case SimdLevel::Sse41:
+      return "SSE4.1";
+    case SimdLevel::Avx2:
+      return "AVX2";
+  }
+  return "?";
+}
+
+// Images begun in the scope choose their kernels for at most `cap`.
+class SimdLevelCap {
+ public:
+  explicit SimdLevelCap(SimdLevel cap) { CapSimdLevel(cap); }
+  ~SimdLevelCap() { CapSimdLevel(SimdLevel::Avx2); }  // the highest level: no cap
+  SimdLevelCap(const SimdLevelCap&) = delete;
+  SimdLevelCap& operator=(const SimdLevelCap&) = delete;
+};
