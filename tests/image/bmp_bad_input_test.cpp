@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <stdexcept>
 
 #include "bmp_test_util.h"
 #include "dib_test_util.h"
@@ -101,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
 // the platform's exception; the sanitizers watch the rest.
 Bytes ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path.string());
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 

@@ -19,6 +19,13 @@ constexpr COLORREF kLight = RGB(240, 240, 240);
 constexpr int kWidth = 13;  // more than one byte of 1- and 4-bit pixels, and a padded row
 constexpr int kHeight = 3;
 
+// The sixteen colours conversions to 4 bits use, written out (red, green, blue, in index
+// order) so that the code's own table is checked, not compared with itself.
+constexpr BYTE kSixteenColours[16][3] = {
+    {0, 85, 85},     {0, 153, 0},   {0, 255, 0},    {0, 0, 187},    {0, 187, 255}, {221, 0, 0},
+    {255, 102, 102}, {170, 34, 34}, {255, 153, 17}, {255, 187, 85}, {255, 238, 0}, {153, 136, 136},
+    {204, 187, 187}, {0, 102, 255}, {0, 0, 0},      {255, 255, 255}};
+
 // The colours a source of each bit count is filled with, one per pixel in turn.
 std::vector<COLORREF> SourceColors(int bits) {
   if (bits == 1) return {kBlack, kWhite};
@@ -118,7 +125,13 @@ TEST_P(ConvertPairTest, PaletteAndAlphaFollowTheTarget) {
     EXPECT_EQ(std::memcmp(store.Palette(), HalftonePalette().data(), 256 * sizeof(RGBQUAD)), 0);
   }
   if (!KeepsColors(from, to) && to == 4) {
-    EXPECT_EQ(std::memcmp(store.Palette(), SixteenColorPalette().data(), 16 * sizeof(RGBQUAD)), 0);
+    for (int i = 0; i < 16; ++i) {
+      const RGBQUAD& e = store.Palette()[i];
+      EXPECT_EQ((std::vector<int>{e.rgbRed, e.rgbGreen, e.rgbBlue, e.rgbReserved}),
+                (std::vector<int>{kSixteenColours[i][0], kSixteenColours[i][1],
+                                  kSixteenColours[i][2], 0}))
+          << "entry " << i;
+    }
   }
 }
 

@@ -75,7 +75,8 @@ TEST(FileStream, ErrorsNameTheFile) {
 }
 
 TEST(FileStream, WriteToAFullDeviceRaises) {
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP();
+  if (!std::filesystem::exists("/dev/full"))
+    GTEST_SKIP() << "/dev/full, a device every write to fails, is not available here";
   TFileStream f("/dev/full", fmOpenWrite);
   EXPECT_THROW(f.WriteBuffer("x", 1), EWriteError);
 }
