@@ -1,7 +1,6 @@
 // The BMP suite: every good file matches its reference rendering; questionable and bad files
 // load or fail cleanly.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include "image/custom_dib.h"
 #include "platform/exception.h"
 #include "platform/stream.h"
+#include "tests/libpng_decode.h"
 
 namespace fs = std::filesystem;
 
@@ -72,15 +72,15 @@ struct RgbImage {
 
 // The reference as RGB, read by libpng.
 RgbImage ReadReference(const fs::path& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
+  const LibpngImage decoded = DecodePngFile(path.string(), LibpngForm::Rgba);
   RgbImage out;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
-  image.format = PNG_FORMAT_RGB;
-  out.rgb.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr)) return {};
-  out.width = int(image.width);
-  out.height = int(image.height);
+  if (!decoded.ok) return out;
+  out.width = int(decoded.width);
+  out.height = int(decoded.height);
+  for (const auto& row : decoded.rows)
+    for (std::size_t x = 0; x < decoded.width; ++x)
+      out.rgb.insert(out.rgb.end(), row.begin() + std::ptrdiff_t(x * 4),
+                     row.begin() + std::ptrdiff_t(x * 4 + 3));
   return out;
 }
 

@@ -3,10 +3,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <zlib.h>
 
-#include <csetjmp>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -18,6 +16,7 @@
 #include "image/dib_desc.h"
 #include "platform/stream.h"
 #include "png/ux_png.h"
+#include "tests/libpng_decode.h"
 
 namespace pngread {
 
@@ -94,53 +93,17 @@ inline Rgba StoreToRgba(const TVynDIBDesc& d) {
   return out;
 }
 
-// libpng's decoding reduced the way our store reduces: 16-bit samples keep their high byte,
-// palettes and greys are expanded to RGB, colour keys are NOT applied to pixels (our store
-// keeps them as keys), and an alpha channel stays the fourth byte.
+// libpng's decoding reduced the way our store reduces (LibpngForm::Rgba). The corpus holds
+// files with deliberately odd ancillary chunks; their CRCs are not ours to judge here.
 inline Rgba DecodeWithLibpng(const Bytes& bytes) {
-  struct Reader {
-    const Bytes* bytes;
-    std::size_t pos;
-  } reader{&bytes, 0};
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  Rgba out;
-  std::vector<png_bytep> rows;
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    throw std::runtime_error("libpng failed");
+  const LibpngImage decoded = DecodePng(bytes, LibpngForm::Rgba, LibpngCrc::Ignore);
+  if (!decoded.ok) throw std::runtime_error("libpng: " + decoded.error);
+  Rgba out{
+      int(decoded.width), int(decoded.height), (decoded.colorType & PNG_COLOR_MASK_ALPHA) != 0, {}};
+  for (const auto& row : decoded.rows) {
+    if (row.size() != decoded.width * 4u) throw std::runtime_error("unexpected row size");
+    out.pixels.insert(out.pixels.end(), row.begin(), row.end());
   }
-  // The corpus holds files with deliberately odd ancillary chunks; their CRCs are not ours
-  // to judge here.
-  png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
-  png_set_read_fn(png, &reader, [](png_structp p, png_bytep data, png_size_t n) {
-    auto* r = static_cast<Reader*>(png_get_io_ptr(p));
-    if (r->bytes->size() - r->pos < n) png_error(p, "end of data");
-    std::memcpy(data, r->bytes->data() + r->pos, n);
-    r->pos += n;
-  });
-  png_read_info(png, info);
-  const int colorType = png_get_color_type(png, info);
-  png_set_strip_16(png);
-  png_set_packing(png);
-  if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-  if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
-    png_set_expand_gray_1_2_4_to_8(png);
-    png_set_gray_to_rgb(png);
-  }
-  out.alpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0;
-  if (!out.alpha) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  out.width = int(png_get_image_width(png, info));
-  out.height = int(png_get_image_height(png, info));
-  if (png_get_rowbytes(png, info) != std::size_t(out.width) * 4)
-    png_error(png, "unexpected row size");
-  out.pixels.resize(std::size_t(out.width) * out.height * 4);
-  rows.resize(std::size_t(out.height));
-  for (int y = 0; y < out.height; ++y) rows[y] = &out.pixels[std::size_t(y) * out.width * 4];
-  png_read_image(png, rows.data());
-  png_destroy_read_struct(&png, &info, nullptr);
   return out;
 }
 

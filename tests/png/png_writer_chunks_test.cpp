@@ -86,7 +86,7 @@ TEST(PngWriterFile, CaptionPictureWritesExactlyTheListedChunks) {
   ExpectIdatPieces(chunks);
   EXPECT_TRUE(std::equal(kIENDBytes.begin(), kIENDBytes.end(), file.end() - 12));
 
-  const Decoded decoded = DecodeWithLibpng(file);
+  const LibpngImage decoded = DecodeWithLibpng(file);
   EXPECT_TRUE(decoded.warnings.empty()) << decoded.warnings.front();
   for (int y = 0; y < 180; ++y)
     for (int x = 0; x < 310; ++x)
@@ -132,7 +132,7 @@ TEST(PngWriterFile, TextGammaAndOffsetComeBeforeThePalette) {
   EXPECT_EQ(chunks[4].data, (Bytes{0, 0, 0xB1, 0x8F}));
   EXPECT_EQ(chunks[5].data, (Bytes{0, 0, 0, 10, 0, 0, 0, 20, 0}));
   EXPECT_EQ(chunks[0].data, (Bytes{0, 0, 0, 5, 0, 0, 0, 5, 4, 3, 0, 0, 0}));
-  const Decoded decoded = DecodeWithLibpng(stream.Bytes());
+  const LibpngImage decoded = DecodeWithLibpng(stream.Bytes());
   EXPECT_TRUE(decoded.warnings.empty());
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 5; ++x) EXPECT_EQ(decoded.rows[y][x], (x + 10 + y + 20) % 16);

@@ -78,7 +78,7 @@ TEST_P(PngRoundTrip, LibpngDecodesTheStoredPixels) {
         ASSERT_LT(type, 5) << "row " << row;
     }
   }
-  const Decoded d = DecodeWithLibpng(file);
+  const LibpngImage d = DecodeWithLibpng(file);
   EXPECT_TRUE(d.warnings.empty()) << d.warnings.front();
   ASSERT_EQ(d.width, std::uint32_t(c.width));
   ASSERT_EQ(d.height, std::uint32_t(c.height));
@@ -113,7 +113,7 @@ TEST(PngRoundTripSettings, OtherValuesAndLevelsStillDecode) {
   for (SaveSettings s : {SaveSettings{9, 2, 1}, SaveSettings{-1, -1, 2}, SaveSettings{0, 0, 3}}) {
     image->Settings = s;
     const Bytes file = Save(*image);
-    const Decoded d = DecodeWithLibpng(file);
+    const LibpngImage d = DecodeWithLibpng(file);
     EXPECT_TRUE(d.warnings.empty());
     EXPECT_EQ(d.interlace, 0);
     EXPECT_EQ(d.rows[39][3 * 63], std::uint8_t((63 * 4 + 39 * 1000) >> 16));
@@ -136,7 +136,7 @@ TEST(PngRoundTripRect, RectangleHoldsTheImagePixelsAtItsOffset) {
       image->Settings.Interlace = interlace;
       TMemoryStream stream;
       image->RectSaveToStream(stream, 3, 2, 29, 9);
-      const Decoded d = DecodeWithLibpng(stream.Bytes());
+      const LibpngImage d = DecodeWithLibpng(stream.Bytes());
       EXPECT_TRUE(d.warnings.empty());
       ASSERT_EQ(d.width, 29u);
       for (int y = 0; y < 9; ++y)

@@ -2,10 +2,8 @@
 // decode it with libpng, and build images with known pixels.
 #pragma once
 
-#include <png.h>
 #include <zlib.h>
 
-#include <csetjmp>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -15,6 +13,7 @@
 #include "platform/stream.h"
 #include "png/chunks.h"
 #include "png/ux_png.h"
+#include "tests/libpng_decode.h"
 
 namespace pngtest {
 
@@ -98,75 +97,12 @@ inline Bytes InflateImageData(const std::vector<Chunk>& chunks) {
   return out;
 }
 
-// What libpng makes of a file: the header, and every pixel as one byte per sample
-// (palette indices unexpanded, 1- and 4-bit samples unpacked).
-struct Decoded {
-  std::uint32_t width = 0, height = 0;
-  int bitDepth = 0, colorType = 0, interlace = 0;
-  int channels = 0;
-  std::vector<Bytes> rows;
-  std::vector<std::string> warnings;
-};
-
-struct LibpngReader {
-  const Bytes* file;
-  std::size_t pos;
-  Decoded* out;
-  std::string error;
-  std::vector<png_bytep> rowPointers;
-};
-
-inline void PrepareRows(LibpngReader* r, std::size_t rowBytes) {
-  r->out->rows.assign(r->out->height, Bytes(rowBytes));
-  for (Bytes& row : r->out->rows) r->rowPointers.push_back(row.data());
-}
-
-// All libpng calls live here, with no C++ object on the frame that libpng's longjmp would
-// skip.
-inline bool DecodeInto(png_structp png, png_infop info, LibpngReader* r) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  // Unknown ancillary chunks (our uxPg) must be skipped quietly.
-  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
-  png_read_info(png, info);
-  Decoded* out = r->out;
-  out->width = png_get_image_width(png, info);
-  out->height = png_get_image_height(png, info);
-  out->bitDepth = png_get_bit_depth(png, info);
-  out->colorType = png_get_color_type(png, info);
-  out->interlace = png_get_interlace_type(png, info);
-  if (out->bitDepth < 8) png_set_packing(png);
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  out->channels = png_get_channels(png, info);
-  PrepareRows(r, png_get_rowbytes(png, info));
-  png_read_image(png, r->rowPointers.data());
-  png_read_end(png, info);
-  return true;
-}
-
-// Decodes with libpng; a libpng error becomes an exception, warnings are collected.
-inline Decoded DecodeWithLibpng(const Bytes& file) {
-  Decoded out;
-  LibpngReader reader{&file, 0, &out, {}, {}};
-  png_structp png = png_create_read_struct(
-      PNG_LIBPNG_VER_STRING, &reader,
-      [](png_structp p, png_const_charp msg) {
-        static_cast<LibpngReader*>(png_get_error_ptr(p))->error = msg;
-      },
-      [](png_structp p, png_const_charp msg) {
-        static_cast<LibpngReader*>(png_get_error_ptr(p))->out->warnings.push_back(msg);
-      });
-  png_infop info = png_create_info_struct(png);
-  png_set_read_fn(png, &reader, [](png_structp p, png_bytep data, png_size_t length) {
-    auto* r = static_cast<LibpngReader*>(png_get_io_ptr(p));
-    if (r->file->size() - r->pos < length) png_error(p, "read past end");
-    std::copy_n(r->file->begin() + std::ptrdiff_t(r->pos), length, data);
-    r->pos += length;
-  });
-  const bool ok = DecodeInto(png, info, &reader);
-  png_destroy_read_struct(&png, &info, nullptr);
-  if (!ok) throw std::runtime_error("libpng: " + reader.error);
-  return out;
+// libpng's decoding of a file we wrote, samples as stored; a file libpng refuses fails the
+// test through the exception.
+inline LibpngImage DecodeWithLibpng(const Bytes& file) {
+  LibpngImage decoded = DecodePng(file);
+  if (!decoded.ok) throw std::runtime_error("libpng: " + decoded.error);
+  return decoded;
 }
 
 // A TUxPNG holding a new store of the given shape; the pixels come from fill(x, y), which
