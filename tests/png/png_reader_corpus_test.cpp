@@ -1,5 +1,6 @@
-// Every picture of the shared corpus decodes as libpng decodes it; every deliberately
-// broken PngSuite file fails with an exception.
+// Every picture of the corpus decodes as libpng decodes it, with the side data libpng reports;
+// every deliberately broken PngSuite file fails with an exception. One test per folder and
+// rule: each failure names its file.
 #include <filesystem>
 
 #include "tests/png/png_reader_test_util.h"
@@ -8,6 +9,8 @@ namespace {
 
 using namespace pngread;
 
+// The files of a corpus folder, the broken ones (named x…) or the others. A folder without
+// any fails the test: a missing corpus must not pass as an empty one.
 std::vector<std::string> CorpusFiles(const std::string& folder, bool broken) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(CorpusPath(folder))) {
@@ -16,93 +19,136 @@ std::vector<std::string> CorpusFiles(const std::string& folder, bool broken) {
     if ((name[0] == 'x') == broken) names.push_back(folder + "/" + name);
   }
   std::sort(names.begin(), names.end());
+  EXPECT_FALSE(names.empty()) << "no files in " << CorpusPath(folder);
   return names;
 }
 
-std::string TestName(const testing::TestParamInfo<std::string>& info) {
-  std::string name = info.param.substr(info.param.find('/') + 1);
-  name = name.substr(0, name.size() - 4);
-  for (char& c : name)
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  return name;
-}
-
-class CorpusAgreement : public testing::TestWithParam<std::string> {};
-
-TEST_P(CorpusAgreement, LoadsAndAgreesWithLibpng) {
-  const Bytes bytes = ReadFile(CorpusPath(GetParam()));
+void ExpectLoadsAsLibpngDecodes(const std::string& path) {
+  SCOPED_TRACE(path);
+  const Bytes bytes = ReadFile(CorpusPath(path));
   TUxPNG image;
   ASSERT_NO_THROW(Load(image, bytes)) << LoadError(bytes);
-  ExpectSamePicture(StoreToRgba(image.Image()->Desc()), DecodeWithLibpng(bytes), GetParam());
+  ExpectSamePicture(StoreToRgba(image.Image()->Desc()), DecodeWithLibpng(bytes), path);
   EXPECT_EQ(image.FInfoFormat, 13);
 }
 
-INSTANTIATE_TEST_SUITE_P(PngSuite, CorpusAgreement,
-                         testing::ValuesIn(CorpusFiles("pngsuite", false)), TestName);
-INSTANTIATE_TEST_SUITE_P(Photos, CorpusAgreement, testing::ValuesIn(CorpusFiles("photos", false)),
-                         TestName);
+TEST(CorpusAgreement, PngSuiteLoadsAndAgreesWithLibpng) {
+  for (const std::string& path : CorpusFiles("pngsuite", false)) ExpectLoadsAsLibpngDecodes(path);
+}
+
+TEST(CorpusAgreement, PhotosLoadAndAgreeWithLibpng) {
+  for (const std::string& path : CorpusFiles("photos", false)) ExpectLoadsAsLibpngDecodes(path);
+}
 
 // Files whose only fault is a chunk CRC: CRCs are not checked, so they load.
 bool OnlyCrcBroken(const std::string& path) {
   return path.ends_with("/xcsn0g01.png") || path.ends_with("/xhdn0g08.png");
 }
 
-class BrokenCorpus : public testing::TestWithParam<std::string> {};
-
-TEST_P(BrokenCorpus, FailsWithExceptionUnlessOnlyTheCrcIsWrong) {
-  const Bytes bytes = ReadFile(CorpusPath(GetParam()));
-  const std::string error = LoadError(bytes);
-  if (OnlyCrcBroken(GetParam())) {
-    EXPECT_EQ(error, "");
-    TUxPNG image;
-    Load(image, bytes);
-    ExpectSamePicture(StoreToRgba(image.Image()->Desc()), DecodeWithLibpng(bytes), GetParam());
-  } else {
-    EXPECT_NE(error, "") << GetParam() << " loaded";
+TEST(BrokenCorpus, FailsWithExceptionUnlessOnlyTheCrcIsWrong) {
+  for (const std::string& path : CorpusFiles("pngsuite", true)) {
+    const Bytes bytes = ReadFile(CorpusPath(path));
+    const std::string error = LoadError(bytes);
+    if (OnlyCrcBroken(path)) {
+      EXPECT_EQ(error, "") << path;
+      TUxPNG image;
+      Load(image, bytes);
+      ExpectSamePicture(StoreToRgba(image.Image()->Desc()), DecodeWithLibpng(bytes), path);
+    } else {
+      EXPECT_NE(error, "") << path << " loaded";
+    }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(PngSuite, BrokenCorpus, testing::ValuesIn(CorpusFiles("pngsuite", true)),
-                         TestName);
+// A 16-bit sample in the image's scale: 16-bit images keep the high byte.
+DWORD Level(const LibpngImage& png, png_uint_16 v) {
+  return png.bitDepth == 16 ? DWORD(v >> 8) : DWORD(v & 0xFF);
+}
 
-// The palette alpha of every PngSuite palette file with tRNS reaches the store: as an alpha
-// table, or as one transparent index when the table holds a single 0 among 255s.
-TEST(CorpusPaletteAlpha, MatchesLibpngTRNS) {
-  for (const std::string& path : CorpusFiles("pngsuite", false)) {
-    const Bytes bytes = ReadFile(CorpusPath(path));
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    struct Reader {
-      const Bytes* bytes;
-      std::size_t pos;
-    } reader{&bytes, 0};
-    png_bytep trans = nullptr;
-    int count = 0;
-    std::vector<std::uint8_t> alpha;
-    if (setjmp(png_jmpbuf(png)) == 0) {
-      png_set_read_fn(png, &reader, [](png_structp p, png_bytep data, png_size_t n) {
-        auto* r = static_cast<Reader*>(png_get_io_ptr(p));
-        if (r->bytes->size() - r->pos < n) png_error(p, "end of data");
-        std::memcpy(data, r->bytes->data() + r->pos, n);
-        r->pos += n;
-      });
-      png_read_info(png, info);
-      if (png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE &&
-          png_get_tRNS(png, info, &trans, &count, nullptr))
-        alpha.assign(trans, trans + count);
+COLORREF ColorOf(const LibpngImage& png, const png_color_16& c) {
+  return RGB(BYTE(Level(png, c.red)), BYTE(Level(png, c.green)), BYTE(Level(png, c.blue)));
+}
+
+// The palette alpha reaches the store as an alpha table, or as one transparent index when the
+// table holds a single 0 among 255s; a grey key as an index into the grey ramp; a colour key
+// as a colour. Without tRNS there is no key.
+void ExpectSameColorKey(const LibpngImage& png, const TVynDIBDesc& d) {
+  if (!png.transparency.empty()) {
+    if (AlphaMode(d) == kAlphaModeTable) {
+      for (std::size_t i = 0; i < png.transparency.size(); ++i)
+        EXPECT_EQ(AlphaTable(d)[i], png.transparency[i]) << "alpha " << i;
+    } else {
+      ASSERT_EQ(TransMode(d), kKeyModeIndex);
+      for (std::size_t i = 0; i < png.transparency.size(); ++i)
+        EXPECT_EQ(png.transparency[i], DWORD(i) == d.TransValue ? 0 : 255) << "alpha " << i;
     }
-    png_destroy_read_struct(&png, &info, nullptr);
-    if (alpha.empty()) continue;
+  } else if (png.transparentColor && png.colorType == PNG_COLOR_TYPE_GRAY) {
+    EXPECT_EQ(TransMode(d), kKeyModeIndex);
+    EXPECT_EQ(d.TransValue, Level(png, png.transparentColor->gray));
+  } else if (png.transparentColor) {
+    EXPECT_EQ(TransMode(d), kKeyModeColor);
+    EXPECT_EQ(d.TransValue, ColorOf(png, *png.transparentColor));
+  } else {
+    EXPECT_EQ(TransMode(d), kKeyModeNone);
+    EXPECT_NE(AlphaMode(d), kAlphaModeTable);
+  }
+}
+
+// A palette background is an index; a grey one an index into the grey ramp, or a grey colour
+// when the image has alpha (its store is 32-bit colour); a colour one a colour.
+void ExpectSameBackground(const LibpngImage& png, const TVynDIBDesc& d) {
+  if (!png.background) {
+    EXPECT_EQ(BGMode(d), kKeyModeNone);
+    return;
+  }
+  const png_color_16& bg = *png.background;
+  switch (png.colorType) {
+    case PNG_COLOR_TYPE_PALETTE:
+      EXPECT_EQ(BGMode(d), kKeyModeIndex);
+      EXPECT_EQ(d.BGValue, DWORD(bg.index));
+      break;
+    case PNG_COLOR_TYPE_GRAY:
+      EXPECT_EQ(BGMode(d), kKeyModeIndex);
+      EXPECT_EQ(d.BGValue, Level(png, bg.gray));
+      break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: {
+      const BYTE v = BYTE(Level(png, bg.gray));
+      EXPECT_EQ(BGMode(d), kKeyModeColor);
+      EXPECT_EQ(d.BGValue, RGB(v, v, v));
+      break;
+    }
+    default:
+      EXPECT_EQ(BGMode(d), kKeyModeColor);
+      EXPECT_EQ(d.BGValue, ColorOf(png, bg));
+      break;
+  }
+}
+
+TEST(CorpusSideData, KeysBackgroundGammaResolutionAndOffsetsMatchLibpng) {
+  for (const std::string& path : CorpusFiles("pngsuite", false)) {
+    SCOPED_TRACE(path);
+    const Bytes bytes = ReadFile(CorpusPath(path));
+    const LibpngImage png = DecodePng(bytes, LibpngForm::Samples, LibpngCrc::Ignore);
+    ASSERT_TRUE(png.ok) << png.error;
     TUxPNG image;
     Load(image, bytes);
     const TVynDIBDesc& d = image.Image()->Desc();
-    if (AlphaMode(d) == kAlphaModeTable) {
-      for (int i = 0; i < count; ++i) EXPECT_EQ(AlphaTable(d)[i], alpha[i]) << path << " " << i;
+    ExpectSameColorKey(png, d);
+    ExpectSameBackground(png, d);
+    EXPECT_EQ(d.Gamma, png.gamma ? DWORD(*png.gamma) : 0u);
+    if (png.resolution) {
+      EXPECT_EQ(d.UnitSpecifier, png.resolution->unit);
+      EXPECT_EQ(d.WidthSpecific, int(png.resolution->x));
+      EXPECT_EQ(d.HeightSpecific, int(png.resolution->y));
     } else {
-      ASSERT_EQ(TransMode(d), kKeyModeIndex) << path;
-      for (int i = 0; i < count; ++i)
-        EXPECT_EQ(alpha[i], DWORD(i) == d.TransValue ? 0 : 255) << path << " " << i;
+      EXPECT_EQ(d.UnitSpecifier, 0);
+      EXPECT_EQ(d.WidthSpecific, 0);
+      EXPECT_EQ(d.HeightSpecific, 0);
     }
+    // Only offsets in pixels mean anything to the image.
+    const bool pixelOffset = png.offset && png.offset->unit == PNG_OFFSET_PIXEL;
+    EXPECT_EQ(image.FInfoOffsetX, pixelOffset ? png.offset->x : 0);
+    EXPECT_EQ(image.FInfoOffsetY, pixelOffset ? png.offset->y : 0);
   }
 }
 
