@@ -43,15 +43,6 @@ TEST(BmpWriter, FourByTwoEightBitSizes) {
   EXPECT_EQ(GetU32(file, 14 + 32), 256u);  // colours used
 }
 
-TEST(BmpWriter, SavingAnEmptyImageFails) {
-  TestDIB image;
-  image.Image()->FreeImage();
-  TMemoryStream stream;
-  ExpectDIBError([&] { image.SaveToStream(stream); }, "SaveToStream: not Image");
-  ExpectDIBError([&] { image.RectSaveToStream(stream, 0, 0, 0, 0); },
-                 "RectSaveToStream: not Image");
-}
-
 class BmpRoundTrip : public testing::TestWithParam<int> {};
 
 TEST_P(BmpRoundTrip, OddSizedImageComesBackUnchanged) {

@@ -94,17 +94,6 @@ TEST(ClipboardDib, OtherFormatsAndMissingDataAreRefused) {
   EXPECT_EQ(image.GetWidth(), 8);
 }
 
-TEST(ClipboardDib, EmptyImageCannotBeSaved) {
-  TVynCustomDIB image;
-  image.Image()->FreeImage();
-  WORD format = 0;
-  HANDLE data = nullptr;
-  HPALETTE pal = nullptr;
-  ExpectDIBError([&] { image.SaveToClipboardFormat(format, data, pal); },
-                 "SaveToClipboardFormat: not Image");
-  EXPECT_EQ(data, nullptr);
-}
-
 TEST(ClipboardDib, CoreHeaderWithEightBitsReadsThreeByteEntries) {
   BmpParts p;
   p.headerSize = 12;

@@ -72,12 +72,4 @@ TEST(Draw, UsesTheCanvasCopyMode) {
   EXPECT_EQ(TargetPixel(target, 1, 1), RGB(9, 9, 9));
 }
 
-TEST(Draw, EmptyImageRaises) {
-  TVynCustomDIB image;
-  image.Image()->FreeImage();
-  TBitmap target;
-  MakeTarget(target, 2, 2);
-  ExpectDIBError([&] { image.Draw(target.Canvas(), Rect(0, 0, 2, 2)); }, "Draw: not Image");
-}
-
 }  // namespace

@@ -148,10 +148,6 @@ TEST(AssignToTest, OtherImagesShareAndOtherTargetsRefuse) {
 
   TPersistent plain;
   EXPECT_THROW(TPersistentAccess::AssignTo(&image, &plain), EConvertError);
-
-  image.Image()->FreeImage();
-  TBitmap bitmap;
-  ExpectDIBError([&] { bitmap.Assign(&image); }, "AssignTo: not Image");
 }
 
 }  // namespace
