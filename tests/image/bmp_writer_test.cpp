@@ -1,6 +1,9 @@
-// The BMP writers: whole image and rectangle, their sizes, and round trips through the reader.
+// The BMP writers: whole image and rectangle, their sizes, and round trips through our reader
+// and through Qt's, a decoder that is not ours.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <QBuffer>
+#include <QImageReader>
 
 #include <algorithm>
 #include <cstring>
@@ -13,12 +16,14 @@
 
 namespace {
 
-// Fills every pixel byte with a pattern that differs per row and column.
+// Fills every pixel byte with a pattern that differs per row and column; 8-bit pixels stay
+// within the palette.
 void FillPattern(TVynCustomDIB& image) {
   const TVynDIBDesc& d = image.Image()->Desc();
+  const int values = d.BitCount == 8 ? d.PaletteCount : 256;
   for (int y = 0; y < d.Height; ++y)
     for (int i = 0; i < d.LineSize; ++i)
-      d.Bits[std::size_t(y) * d.LineSize + i] = BYTE(y * 31 + i * 7);
+      d.Bits[std::size_t(y) * d.LineSize + i] = BYTE((y * 31 + i * 7) % values);
   // Padding past the last pixel is not part of the picture; keep it 0 as the reader makes it.
   const std::size_t used = (std::size_t(d.Width) * d.BitCount + 7) / 8;
   const int spare = int(used * 8 - std::size_t(d.Width) * d.BitCount);
@@ -43,15 +48,62 @@ TEST(BmpWriter, FourByTwoEightBitSizes) {
   EXPECT_EQ(GetU32(file, 14 + 32), 256u);  // colours used
 }
 
-class BmpRoundTrip : public testing::TestWithParam<int> {};
+// Qt reads the file as the rectangle (left, top, width, height) of the store: size, colour
+// table with its count, and every pixel's colour. Qt finds the pixels through the file
+// header's offset and counts the table from the info header, so both must be right.
+void ExpectQtReads(const Bytes& file, TVynCustomInternalDIB& store, int left, int top, int width,
+                   int height) {
+  QByteArray data(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "bmp");
+  const QImage qt = reader.read();
+  ASSERT_FALSE(qt.isNull()) << reader.errorString().toStdString();
+  ASSERT_EQ(qt.width(), width);
+  ASSERT_EQ(qt.height(), height);
+  if (store.BitCount() <= 8) {
+    std::vector<QRgb> ours, theirs;
+    for (int i = 0; i < store.PaletteCount(); ++i) {
+      const RGBQUAD& e = store.Palette()[i];
+      ours.push_back(qRgb(e.rgbRed, e.rgbGreen, e.rgbBlue) & 0xFFFFFF);
+    }
+    for (int i = 0; i < qt.colorCount(); ++i) theirs.push_back(qt.color(i) & 0xFFFFFF);
+    // Qt puts the darker of two 1-bit entries first, inverting the pixels to match.
+    if (store.BitCount() == 1) {
+      std::sort(ours.begin(), ours.end());
+      std::sort(theirs.begin(), theirs.end());
+    }
+    EXPECT_EQ(theirs, ours);
+  }
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const COLORREF c = store.GetPixelColor(left + x, top + y);
+      ASSERT_EQ(qt.pixel(x, y) & 0xFFFFFF,
+                qRgb(GetRValue(c), GetGValue(c), GetBValue(c)) & 0xFFFFFF)
+          << "pixel " << x << ", " << y;
+    }
+}
+
+struct BmpFormat {
+  int bitCount;
+  int paletteCount;  // asked of the store; 1 and 4 bits keep 2 and 16 whatever is asked
+};
+
+class BmpRoundTrip : public testing::TestWithParam<BmpFormat> {};
 
 TEST_P(BmpRoundTrip, OddSizedImageComesBackUnchanged) {
+  const int bitCount = GetParam().bitCount;
   TVynCustomDIB image;
   std::vector<RGBQUAD> palette;
-  for (int i = 0; i < 256; ++i) palette.push_back({BYTE(i), BYTE(255 - i), BYTE(i * 3), 0});
-  Remake(image, 47, 33, GetParam(), GetParam() <= 8 ? palette : std::vector<RGBQUAD>{});
+  for (int i = 0; i < GetParam().paletteCount; ++i)
+    palette.push_back({BYTE(i), BYTE(255 - i), BYTE(i * 3), 0});
+  Remake(image, 47, 33, bitCount, palette);
   FillPattern(image);
   const Bytes file = SaveBytes(image);
+  ExpectQtReads(file, *image.Image(), 0, 0, 47, 33);
+  TMemoryStream rectangle;
+  image.RectSaveToStream(rectangle, 5, 3, 30, 21);
+  ExpectQtReads(rectangle.Bytes(), *image.Image(), 5, 3, 30, 21);
 
   TVynCustomDIB loaded;
   LoadBytes(loaded, file);
@@ -59,15 +111,15 @@ TEST_P(BmpRoundTrip, OddSizedImageComesBackUnchanged) {
   TVynCustomInternalDIB& b = *loaded.Image();
   ASSERT_EQ(b.Width(), 47);
   ASSERT_EQ(b.Height(), 33);
-  ASSERT_EQ(b.BitCount(), GetParam());
+  ASSERT_EQ(b.BitCount(), bitCount);
   EXPECT_EQ(0, std::memcmp(a.Desc().Bits, b.Desc().Bits, std::size_t(a.LineSize()) * 33));
-  if (GetParam() <= 8) {
+  if (bitCount <= 8) {
     ASSERT_EQ(b.PaletteCount(), a.PaletteCount());
     EXPECT_EQ(0, std::memcmp(a.Palette(), b.Palette(), a.PaletteCount() * sizeof(RGBQUAD)));
   }
   // Saving what was read gives the same file again, apart from the resolution written for
   // an image without a unit.
-  if (GetParam() <= 8) {
+  if (bitCount <= 8) {
     Bytes again = SaveBytes(loaded);
     ASSERT_EQ(again.size(), file.size());
     std::memset(again.data() + 14 + 24, 0, 8);
@@ -75,7 +127,15 @@ TEST_P(BmpRoundTrip, OddSizedImageComesBackUnchanged) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BitCounts, BmpRoundTrip, testing::Values(1, 4, 8, 24, 32));
+// A 24-bit store may keep a colour table too: the pixels then start after it.
+INSTANTIATE_TEST_SUITE_P(BitCounts, BmpRoundTrip,
+                         testing::Values(BmpFormat{1, 2}, BmpFormat{4, 16}, BmpFormat{8, 256},
+                                         BmpFormat{8, 77}, BmpFormat{24, 0}, BmpFormat{24, 16},
+                                         BmpFormat{32, 0}),
+                         [](const testing::TestParamInfo<BmpFormat>& info) {
+                           return "Bits" + std::to_string(info.param.bitCount) + "Palette" +
+                                  std::to_string(info.param.paletteCount);
+                         });
 
 TEST(BmpWriter, ThirtyTwoBitAlphaRoundTrip) {
   TVynCustomDIB image;
