@@ -174,7 +174,7 @@ void TVynCustomInternalDIB::AllocImage(TVynDIBDesc& desc, int width, bool withAl
   if (desc.Section != nullptr)
     desc.Bits = static_cast<BYTE*>(MapViewOfFile(desc.Section, FILE_MAP_WRITE, 0, 0, imageSize));
   if (desc.Bits == nullptr) {
-    FreeImageData(desc);  // nothing else can fail: desc holds nothing when this raises
+    FreeImageData(desc);  // the one failure after the table block: desc is left empty
     OutOfMemoryError();
   }
 
