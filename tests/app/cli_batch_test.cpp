@@ -7,9 +7,9 @@
 #include "app/cli_formats.h"
 #include "app/cli_options.h"
 #include "app/cli_test_util.h"
-#include "app/libpng_decode.h"
 #include "app/temp_folder.h"
 #include "platform/ansi_string.h"
+#include "tests/libpng_decode.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "app/cli_options.h"
 #include "app/cli_test_util.h"
-#include "app/libpng_decode.h"
 #include "app/temp_folder.h"
+#include "tests/libpng_decode.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include "app/cli_options.h"
 #include "app/cli_test_util.h"
 #include "app/json_reader.h"
-#include "app/libpng_decode.h"
 #include "app/release.h"
 #include "app/save_command.h"
 #include "app/temp_folder.h"
 #include "app/window_options.h"
 #include "png/ux_png.h"
+#include "tests/libpng_decode.h"
 
 namespace {
 

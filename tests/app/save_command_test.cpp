@@ -7,13 +7,13 @@
 #include "app/cli_string_window.h"
 #include "app/composer.h"
 #include "app/file_save.h"
-#include "app/libpng_decode.h"
 #include "app/os_error.h"
 #include "app/temp_folder.h"
 #include "app/test_user.h"
 #include "platform/exception.h"
 #include "platform/stream.h"
 #include "png/ux_png.h"
+#include "tests/libpng_decode.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
-#include "app/libpng_decode.h"
 #include "app/temp_folder.h"
+#include "tests/libpng_decode.h"
 #include "window_test_util.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <QLineEdit>
 
-#include "app/libpng_decode.h"
 #include "app/temp_folder.h"
+#include "tests/libpng_decode.h"
 #include "window_test_util.h"
 
 namespace {
