@@ -1,8 +1,9 @@
 # Quick start: `make run` opens the window, `make test` runs every test under the sanitizers.
 # Each target first installs the Debian packages its purpose needs (scripts/install-deps).
-.PHONY: run release test bench fuzz package install clean
+.PHONY: run release test bench fuzz fuzz-merge package install clean
 
 FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 1
 PREFIX ?= /usr/local
 
 run: release
@@ -26,11 +27,19 @@ bench:
 	@cmake --build --preset bench
 	@scripts/run-benchmarks
 
+# Runs every fuzz target from its committed corpus; new finds stay in build/fuzz/corpus/.
 fuzz:
 	@scripts/install-deps fuzz
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
-	@scripts/run-fuzzers $(FUZZ_SECONDS)
+	@scripts/run-fuzzers --jobs $(FUZZ_JOBS) $(FUZZ_SECONDS)
+
+# Adds the finds of earlier runs that reach new code to the committed corpora in fuzz/corpus/.
+fuzz-merge:
+	@scripts/install-deps fuzz
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@scripts/run-fuzzers --merge-only
 
 package: release
 	@scripts/install-deps package
