@@ -2,10 +2,11 @@
 // image (size, bit count, palette, resolution and pixels) and a rectangle to save. Size,
 // palette, pixels and resolution must come back exactly; colour keys are not carried, and a
 // 32-bit image whose alpha bytes are all 0 comes back opaque.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "fuzz/fuzz_image.h"
 #include "fuzz/fuzz_support.h"

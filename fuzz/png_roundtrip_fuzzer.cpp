@@ -4,8 +4,10 @@
 // reader, and libpng must decode the same pixels without a warning.
 #include <png.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "fuzz/fuzz_image.h"
@@ -105,23 +107,19 @@ void CheckWithLibpng(const std::vector<std::uint8_t>& file, TVynCustomInternalDI
     }
 }
 
-// The nearest entry of a palette image's palette, as the writer picks it for a key.
-int NearestEntry(TVynCustomInternalDIB& store, COLORREF color) {
-  return store.GetNearestPaletteIndex(color);
-}
-
 void CheckPaletteKeys(TVynCustomDIB& image, TVynCustomDIB& loaded) {
   TVynCustomInternalDIB& a = *image.Image();
   TVynCustomInternalDIB& b = *loaded.Image();
   const TVynDIBDesc& d = a.Desc();
-  // The alpha table the file carries, or a single transparent entry for a transparent colour.
+  // The alpha table the file carries, or a single transparent entry for a transparent colour;
+  // a key is written as the nearest palette entry.
   std::vector<BYTE> alpha(256, 255);
   int count = 0;
   if (image.GetAlphaFlag()) {
     count = std::min(d.AlphaCount, d.PaletteCount);
     std::copy_n(AlphaTable(d), count, alpha.begin());
   } else if (HasColor(a.TransColor())) {
-    count = NearestEntry(a, a.TransColor()) + 1;
+    count = a.GetNearestPaletteIndex(a.TransColor()) + 1;
     alpha[std::size_t(count - 1)] = 0;
   }
   const int zeros = int(std::count(alpha.begin(), alpha.begin() + d.PaletteCount, 0));
@@ -139,7 +137,7 @@ void CheckPaletteKeys(TVynCustomDIB& image, TVynCustomDIB& loaded) {
     FuzzCheck(b.GetAlphaMode() == kAlphaModeNone && !HasColor(b.TransColor()), "no alpha");
   }
   if (HasColor(a.BGColor())) {
-    const int k = NearestEntry(a, a.BGColor());
+    const int k = a.GetNearestPaletteIndex(a.BGColor());
     FuzzCheck(b.BGIndex() == k && b.BGColor() == a.GetPaletteColor(k), "background entry");
   } else {
     FuzzCheck(!HasColor(b.BGColor()), "no background");
