@@ -22,9 +22,9 @@ inline bool HasColor(COLORREF c) {
 }
 
 // A run-length file of a few bytes may describe a picture of 2^28 pixels. Saving back more than
-// a few megabytes would spend the fuzzer's time and memory on the writers, not the reader (the
+// a megabyte would spend the fuzzer's time and memory on the writers, not the reader (the
 // round-trip targets fuzz those).
-constexpr std::uint64_t kMaxSaveBackBytes = std::uint64_t(4) << 20;
+constexpr std::uint64_t kMaxSaveBackBytes = std::uint64_t(1) << 20;
 
 inline bool SmallEnoughToSaveBack(const TVynCustomInternalDIB& store) {
   return std::uint64_t(store.LineSize()) * std::uint64_t(store.Height()) <= kMaxSaveBackBytes;
