@@ -35,6 +35,6 @@ set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
 The device-independent palette image library (colour keys, conversion, BMP
 streams, clipboard DIBs) and the PNG writer and reader behind Nimbrel, with a
 CMake package (find_package(Nimbrel)) and a pkg-config file (nimbrel).")
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "zlib1g-dev, libfreetype-dev, libfontconfig-dev")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "zlib1g-dev, libdeflate-dev, libfreetype-dev, libfontconfig-dev")
 
 include(CPack)

@@ -36,8 +36,10 @@ configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/NimbrelConfig.cmake.in
                               INSTALL_DESTINATION ${NIMBREL_CMAKE_DIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/NimbrelConfigVersion.cmake
                                  COMPATIBILITY SameMinorVersion)
+# The config finds libdeflate with the same module the build uses.
 install(FILES ${PROJECT_BINARY_DIR}/NimbrelConfig.cmake
               ${PROJECT_BINARY_DIR}/NimbrelConfigVersion.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/FindLibdeflate.cmake
         DESTINATION ${NIMBREL_CMAKE_DIR} COMPONENT development)
 
 # The .pc file finds the prefix from where it lies, so an installed tree can be moved.
