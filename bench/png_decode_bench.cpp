@@ -1,13 +1,19 @@
-// Decode time of our PNG reader against libpng (its classic API, decoding to its natural
-// 8-bit layout: 16-bit samples stripped, palettes and greys kept as they are), and against
-// the floor: zlib inflating the same IDAT data alone, into a buffer of a few rows. One
-// family per file: the photos and the PngSuite files that load. At the end a table gives,
-// per file, ours / libpng, ours / floor and libpng / floor, and the geometric means.
+// Decode time of our PNG reader against the other readers, each decoding to its natural
+// 8-bit layout: libpng (its classic API; 16-bit samples stripped, palettes and greys kept as
+// they are), libspng (the file's own layout, 16-bit samples reduced) and stb_image (its own
+// channel count; palettes expanded). Two floors inflate the same IDAT data alone: zlib into a
+// 32 KiB window, libdeflate in one call into a buffer of the exact size. One family per file:
+// the photos and the PngSuite files that load. At the end a table gives, per file, our time
+// over each of theirs, and the geometric means per folder.
 #include <benchmark/benchmark.h>
+#include <libdeflate.h>
 #include <png.h>
+#include <spng.h>
+#include <stb_image.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -76,6 +82,46 @@ void DecodeLibpng(const Bytes& file, Bytes& pixels, std::vector<png_bytep>& rows
   if (!ok) throw std::runtime_error("libpng cannot read");
 }
 
+// libspng's layout for the file: its own, with 16-bit samples reduced to 8 bits.
+int SpngFormat(spng_ctx* ctx) {
+  spng_ihdr ihdr{};
+  if (spng_get_ihdr(ctx, &ihdr) != 0) return 0;
+  if (ihdr.bit_depth < 16) return SPNG_FMT_PNG;
+  switch (ihdr.color_type) {
+    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
+      return SPNG_FMT_GA8;
+    case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA:
+      return SPNG_FMT_RGBA8;
+    default:
+      return SPNG_FMT_RGB8;
+  }
+}
+
+// Decodes into a fresh buffer, as ours decodes into a fresh store; false when libspng fails.
+bool DecodeSpng(const Bytes& file, Bytes& pixels) {
+  spng_ctx* ctx = spng_ctx_new(0);
+  std::size_t size = 0;
+  int format = 0;
+  bool ok = spng_set_png_buffer(ctx, file.data(), file.size()) == 0 &&
+            (format = SpngFormat(ctx)) != 0 && spng_decoded_image_size(ctx, format, &size) == 0;
+  if (ok) {
+    pixels = Bytes(size);
+    ok = spng_decode_image(ctx, pixels.data(), size, format, 0) == 0;
+  }
+  spng_ctx_free(ctx);
+  return ok;
+}
+
+// Decodes with stb_image in the file's own channel count; false when it fails.
+bool DecodeStb(const Bytes& file) {
+  int width = 0, height = 0, channels = 0;
+  stbi_uc* pixels =
+      stbi_load_from_memory(file.data(), int(file.size()), &width, &height, &channels, 0);
+  benchmark::DoNotOptimize(pixels);
+  stbi_image_free(pixels);
+  return pixels != nullptr;
+}
+
 Bytes IdatData(const Bytes& file) {
   Bytes data;
   for (std::size_t pos = 8; pos + 12 <= file.size();) {
@@ -108,10 +154,20 @@ std::size_t InflateFloor(const Bytes& idat, Bytes& window) {
   return total;
 }
 
+// The other floor: libdeflate inflating the image data in one call into a buffer of its size.
+bool InflateWhole(libdeflate_decompressor* d, const Bytes& idat, Bytes& out) {
+  std::size_t written = 0;
+  return libdeflate_zlib_decompress(d, idat.data(), idat.size(), out.data(), out.size(),
+                                    &written) == LIBDEFLATE_SUCCESS &&
+         written == out.size();
+}
+
 struct Sample {
+  std::string folder;
   std::string name;
   Bytes file;
   Bytes idat;
+  std::size_t inflatedSize = 0;
 };
 
 std::vector<Sample>& Samples() {
@@ -123,6 +179,25 @@ std::vector<Sample>& Samples() {
 // the ratios less) so the ratios can be printed at the end. With repetitions, the median
 // stands for the benchmark; --benchmark_repetitions=5 with random interleaving gives steady
 // ratios on a busy machine.
+// A geometric mean of ratios.
+struct Mean {
+  double logSum = 0;
+  int count = 0;
+  void Add(double ratio) {
+    logSum += std::log(ratio);
+    ++count;
+  }
+  double Value() const { return count ? std::exp(logSum / count) : 0.0; }
+};
+
+// One column of the closing table; a dash where a peer has no time for the file.
+void PrintRatio(double ratio) {
+  if (ratio > 0)
+    std::printf(" %9.3f", ratio);
+  else
+    std::printf(" %9s", "-");
+}
+
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -139,23 +214,28 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-28s %14s %14s %14s\n", "file", "ours/libpng", "ours/floor", "libpng/floor");
-    double logLibpng = 0, logFloor = 0;
-    int count = 0;
+    const char* peers[] = {"libpng", "spng", "stb", "zlib", "deflate"};
+    std::printf("\nour time over theirs (zlib, deflate: inflating the image data alone)\n%-36s",
+                "file");
+    for (const char* peer : peers) std::printf(" %9s", peer);
+    std::printf("\n");
+    std::map<std::string, std::array<Mean, std::size(peers)>> means;
     for (const Sample& s : Samples()) {
       const double ours = seconds_["ours/" + s.name];
-      const double libpng = seconds_["libpng/" + s.name];
-      const double floor = seconds_["floor/" + s.name];
-      if (ours <= 0 || libpng <= 0 || floor <= 0) continue;
-      std::printf("%-28s %14.3f %14.3f %14.3f\n", s.name.c_str(), ours / libpng, ours / floor,
-                  libpng / floor);
-      logLibpng += std::log(ours / libpng);
-      logFloor += std::log(ours / floor);
-      ++count;
+      if (ours <= 0) continue;
+      std::printf("%-36s", s.name.c_str());
+      for (std::size_t i = 0; i < std::size(peers); ++i) {
+        const double theirs = seconds_[std::string(peers[i]) + "/" + s.name];
+        if (theirs > 0) means[s.folder][i].Add(ours / theirs);
+        PrintRatio(theirs > 0 ? ours / theirs : 0.0);
+      }
+      std::printf("\n");
     }
-    if (count > 0)
-      std::printf("%-28s %14.3f %14.3f\n", "geometric mean", std::exp(logLibpng / count),
-                  std::exp(logFloor / count));
+    for (const auto& [folder, folderMeans] : means) {
+      std::printf("%-36s", ("geometric mean, " + folder).c_str());
+      for (const Mean& m : folderMeans) PrintRatio(m.Value());
+      std::printf("\n");
+    }
   }
 
  private:
@@ -174,7 +254,10 @@ void AddFolder(const std::string& folder, bool skipBroken) {
   for (const auto& path : files) {
     Bytes file = ReadFile(path);
     Bytes idat = IdatData(file);
-    Samples().push_back({folder + "/" + path.stem().string(), std::move(file), std::move(idat)});
+    Bytes window(32768);
+    const std::size_t inflated = InflateFloor(idat, window);
+    Samples().push_back(
+        {folder, folder + "/" + path.stem().string(), std::move(file), std::move(idat), inflated});
   }
 }
 
@@ -200,10 +283,34 @@ void RegisterAll() {
         benchmark::DoNotOptimize(pixels.data());
       }
     });
-    benchmark::RegisterBenchmark(("floor/" + s.name).c_str(), [&s](benchmark::State& state) {
+    // A peer that cannot read a file (libspng checks more than the others) skips it.
+    Bytes spngPixels;
+    if (DecodeSpng(s.file, spngPixels))
+      benchmark::RegisterBenchmark(("spng/" + s.name).c_str(), [&s](benchmark::State& state) {
+        Bytes pixels;
+        for (auto _ : state) {
+          DecodeSpng(s.file, pixels);
+          benchmark::DoNotOptimize(pixels.data());
+        }
+      });
+    if (DecodeStb(s.file))
+      benchmark::RegisterBenchmark(("stb/" + s.name).c_str(), [&s](benchmark::State& state) {
+        for (auto _ : state) DecodeStb(s.file);
+      });
+    benchmark::RegisterBenchmark(("zlib/" + s.name).c_str(), [&s](benchmark::State& state) {
       Bytes window(32768);
       for (auto _ : state) benchmark::DoNotOptimize(InflateFloor(s.idat, window));
     });
+    std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> trial(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    Bytes inflated(s.inflatedSize);
+    if (InflateWhole(trial.get(), s.idat, inflated))
+      benchmark::RegisterBenchmark(("deflate/" + s.name).c_str(), [&s](benchmark::State& state) {
+        libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+        Bytes out(s.inflatedSize);
+        for (auto _ : state) benchmark::DoNotOptimize(InflateWhole(d, s.idat, out));
+        libdeflate_free_decompressor(d);
+      });
   }
 }
 
