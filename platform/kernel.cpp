@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/fresh_pages.h"
 #include "platform/handle_object.h"
 
 namespace {
@@ -136,11 +137,11 @@ HANDLE CreateFileMappingA(HANDLE file, const void*, DWORD protect, DWORD sizeHig
     return nullptr;
   }
   return NewHandleObject<FileMapping>([size](FileMapping& mapping) {
-    // calloc, not a zeroing new: a large block then comes as fresh pages, which take memory
-    // only once pixels are written.
-    BYTE* bytes = static_cast<BYTE*>(std::calloc(size, 1));
+    // Fresh pages take memory only once pixels are written.
+    BYTE* bytes = static_cast<BYTE*>(AllocateFreshPages(size));
     if (bytes == nullptr) return false;
-    mapping.block = SharedBlock(bytes, [](BYTE* p) { std::free(p); });  // frees bytes if it throws
+    // Frees bytes if it throws.
+    mapping.block = SharedBlock(bytes, [size](BYTE* p) { FreePages(p, size); });
     mapping.size = size;
     return true;
   });

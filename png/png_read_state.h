@@ -9,28 +9,12 @@
 #include "image/dib_desc.h"
 #include "image/internal_dib.h"
 #include "platform/ansi_string.h"
+#include "platform/fresh_pages.h"
 #include "platform/stream.h"
 #include "png/png_limits.h"
 #include "png/png_row_convert.h"
 
 class InflateStream;
-
-// A byte buffer that is not cleared on creation: every byte read from it is written first.
-class ScratchBytes {
- public:
-  explicit ScratchBytes(std::size_t size = 0) { Resize(size); }
-  void Resize(std::size_t size) {
-    bytes_ = size ? std::make_unique_for_overwrite<std::uint8_t[]>(size) : nullptr;
-    size_ = size;
-  }
-  std::uint8_t* data() { return bytes_.get(); }
-  const std::uint8_t* data() const { return bytes_.get(); }
-  std::size_t size() const { return size_; }
-
- private:
-  std::unique_ptr<std::uint8_t[]> bytes_;
-  std::size_t size_ = 0;
-};
 
 // The working record of one load. The caller sets Source and Target, runs PngLoadStream,
 // attaches Desc to Target on success and copies the results it needs into the image. Made and
