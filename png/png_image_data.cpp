@@ -3,17 +3,19 @@
 #include "png/png_image_data.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "platform/exception.h"
+#include "platform/fresh_pages.h"
 #include "platform/halftone_palette.h"
 #include "platform/row_size.h"
 #include "png/adam7.h"
 #include "png/chunks.h"
 #include "png/png_chunk_stream.h"
+#include "png/png_idat_run.h"
 #include "png/png_unfilter.h"
+#include "png/png_whole_inflate.h"
 
 namespace {
 
@@ -23,32 +25,24 @@ constexpr std::uint8_t kPaethFilter = 4;
 // Slack after each row buffer, so a whole store row can be copied out of a converted row.
 constexpr std::size_t kRowSlack = 12;
 
-// Inflated image data waiting to be handed out as rows. zlib inflates much faster into a
-// roomy buffer than row by row (its fast loop needs space for a whole match), so it is
-// filled in large blocks, but never beyond the image's own data: inflating past the last
-// row could read into the chunks that follow the image data.
+// Compressed data read ahead for the whole-buffer path, beyond the image data's own size: an
+// encoder's output is seldom more than an eighth larger than what it holds (fixed codes spend
+// 9 bits on some bytes). What lies beyond is left to streaming.
+constexpr std::size_t kReadAheadSlack = 65536;
+// Deflate writes at most 258 bytes for 2 bits of input: data this many times smaller than the
+// picture can never fill it.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+// Inflated image data waiting to be handed out as rows: all of it, when it was inflated in one
+// call, or else a block at a time. zlib inflates much faster into a roomy buffer than row by
+// row (its fast loop needs space for a whole match), so blocks are large, but never reach
+// beyond the image's own data: inflating past the last row could read into the chunks that
+// follow the image data.
 struct Staging {
   ScratchBytes bytes;
   std::size_t pos = 0, end = 0;  // bytes [pos, end) are inflated and not yet handed out
   std::uint64_t remaining = 0;   // raw image bytes not yet inflated
-};
-
-// A zero-filled buffer that is not written to when it is made: a large one comes as fresh
-// pages, which take memory only once rows are inflated into them. A header claiming huge rows
-// over a few bytes of data then costs nothing before it is refused.
-class ZeroedBytes {
- public:
-  void Allocate(std::size_t size) {
-    bytes_.reset(static_cast<std::uint8_t*>(std::calloc(size, 1)));
-    if (bytes_ == nullptr) OutOfMemoryError();
-  }
-  std::uint8_t* data() { return bytes_.get(); }
-
- private:
-  struct Free {
-    void operator()(std::uint8_t* p) const { std::free(p); }
-  };
-  std::unique_ptr<std::uint8_t[], Free> bytes_;
+  IdatRun gathered;              // compressed data read ahead, handed to zlib before the rest
 };
 
 // Everything one image-data read needs besides the state.
@@ -56,7 +50,7 @@ struct RowMachine {
   explicit RowMachine(SimdLevel level) : unfilter(level) {}
   const RowUnfilter unfilter;  // chosen once per image, like the row format
   Staging stage;
-  ZeroedBytes buffers[3];
+  FreshBytes buffers[3];
   std::size_t written = 0;           // leading bytes of the raw-row buffers that may no longer be 0
   std::uint8_t* current = nullptr;   // raw row being unfiltered: filter byte, then data
   std::uint8_t* previous = nullptr;  // the pass's previous raw row (zeros at pass start)
@@ -64,8 +58,10 @@ struct RowMachine {
   std::size_t filterBpp = 1;
 };
 
-// Makes the next block of compressed data available, moving on through IDAT chunks.
-void RefillImageData(PngReadState& s) {
+// Makes the next block of compressed data available: what was read ahead, then the rest of the
+// IDAT chunks.
+void RefillImageData(PngReadState& s, Staging& stage) {
+  if (stage.gathered.NextPiece(s.Inflater->Z())) return;
   // Empty IDAT chunks are legal and carry nothing: they are passed over.
   while (s.ChunkLeft <= 0) {
     SkipBytes(*s.Source, kChunkCRCSize);
@@ -92,7 +88,7 @@ void FillStage(PngReadState& s, Staging& stage) {
   z.next_out = stage.bytes.data();
   z.avail_out = uInt(want);
   while (z.avail_out > 0) {
-    if (z.avail_in == 0) RefillImageData(s);
+    if (z.avail_in == 0) RefillImageData(s, stage);
     const int result = inflate(&z, Z_NO_FLUSH);
     if (result == Z_STREAM_END) {
       s.ImageDataEnded = true;
@@ -286,17 +282,41 @@ void AllocateRows(PngReadState& s, RowMachine& m) {
   const std::size_t rowBytes = RequireRowBytes(s.Width, int(widest), kPackedRowAlignment);
   const std::size_t size =
       (std::max(rowBytes, std::size_t(s.Desc.LineSize)) + kRowSlack + 3) & ~std::size_t(3);
-  for (auto& b : m.buffers) b.Allocate(size);
+  for (auto& b : m.buffers) b.Resize(size);
   m.current = m.buffers[0].data();
   m.previous = m.buffers[1].data();
   m.converted = m.buffers[2].data();
   m.filterBpp = std::max<std::size_t>(1, (s.Format.PixelBits + 7) / 8);
   m.stage.remaining = ImageDataBytes(s);
-  // Blocks of whole rows where rows are all alike and fit, so rows seldom need gathering.
+}
+
+// Reads the IDAT run ahead and inflates it in one call into a buffer of exactly the image
+// data's size, from which the rows are then taken. Streams it does not take whole (bad data,
+// data ending early or running on past the last row, a checksum that does not match) are left
+// to the streaming path, which starts on the bytes read ahead, so failures and leniencies stay
+// those of streaming. One difference remains: deflate data broken in ways zlib refuses but
+// libdeflate decodes loads here.
+bool InflateWholeImageData(PngReadState& s, Staging& stage) {
+  const std::uint64_t size = stage.remaining;
+  if (size > WholeInflateLimit()) return false;
+  stage.gathered.Gather(s, std::size_t(size + size / 4 + kReadAheadSlack));
+  if (stage.gathered.size() * kMaxDeflateRatio < size) return false;
+  stage.bytes.Resize(std::size_t(size));
+  if (!InflateWhole(stage.gathered.data(), stage.gathered.size(), stage.bytes.data(), size))
+    return false;
+  stage.end = std::size_t(size);
+  stage.remaining = 0;
+  return true;
+}
+
+// Blocks for the streaming path: of whole rows where rows are all alike and fit, so rows
+// seldom need gathering.
+void StartStreaming(PngReadState& s, Staging& stage) {
   std::size_t stageSize = kStageSize;
   const std::size_t rawLength = RawRowLength(s, s.Width);
   if (s.Interlace != 1 && rawLength <= kStageSize) stageSize -= kStageSize % rawLength;
-  m.stage.bytes.Resize(std::size_t(std::min<std::uint64_t>(stageSize, m.stage.remaining)));
+  stage.bytes.Resize(std::size_t(std::min<std::uint64_t>(stageSize, stage.remaining)));
+  s.Inflater->SetChecksum(false);
 }
 
 }  // namespace
@@ -324,7 +344,7 @@ void HandleIDAT(PngReadState& s) {
   AllocateStore(s);
   RowMachine machine(level);
   AllocateRows(s, machine);
-  s.Inflater->SetChecksum(false);
+  if (!InflateWholeImageData(s, machine.stage)) StartStreaming(s, machine.stage);
 
   if (s.Interlace == 1) {
     for (const Adam7Pass& pass : kAdam7Passes) ReadPass(s, machine, pass);

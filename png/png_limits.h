@@ -24,6 +24,11 @@ constexpr std::int64_t kMaxImagePixels = std::int64_t(kMaxDIBPixels);
 // from filling memory. The same cap bounds the compressed data of one text chunk.
 constexpr std::size_t kMaxTextBytes = std::size_t(4) << 20;
 
+// Image data whose rows, filter bytes included, take at most this many bytes is inflated in
+// one call into a buffer of its size; larger images stream through a small buffer, so the
+// memory a load takes beyond the picture stays small however large the picture is.
+constexpr std::size_t kMaxWholeInflateBytes = std::size_t(64) << 20;
+
 // Limits one load runs under; tests and the fuzzer may tighten them.
 struct PngReadLimits {
   std::int64_t MaxPixels = kMaxImagePixels;

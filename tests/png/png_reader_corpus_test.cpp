@@ -3,6 +3,7 @@
 // rule: each failure names its file.
 #include <filesystem>
 
+#include "tests/png/load_outcome.h"
 #include "tests/png/png_reader_test_util.h"
 
 namespace {
@@ -38,6 +39,20 @@ TEST(CorpusAgreement, PngSuiteLoadsAndAgreesWithLibpng) {
 
 TEST(CorpusAgreement, PhotosLoadAndAgreeWithLibpng) {
   for (const std::string& path : CorpusFiles("photos", false)) ExpectLoadsAsLibpngDecodes(path);
+}
+
+// Image data is inflated whole when it fits a buffer and in pieces otherwise; both must end
+// every load alike, broken files included.
+TEST(CorpusAgreement, InflatingWholeAndInPiecesEndAlike) {
+  const std::pair<const char*, bool> sets[] = {
+      {"pngsuite", false}, {"pngsuite", true}, {"photos", false}};
+  for (const auto& [folder, broken] : sets)
+    for (const std::string& path : CorpusFiles(folder, broken)) {
+      const Bytes bytes = ReadFile(CorpusPath(path));
+      const auto [whole, streamed] = PngLoadOutcomesBothWays(bytes.data(), bytes.size());
+      EXPECT_TRUE(InflatePathsAgree(whole, streamed))
+          << path << ": " << whole.substr(0, 60) << " / " << streamed.substr(0, 60);
+    }
 }
 
 // Files whose only fault is a chunk CRC: CRCs are not checked, so they load.

@@ -1,0 +1,74 @@
+// What one PNG load leaves for a caller to see, as bytes, so that two ways of loading can be
+// compared: the error message, or the picture's header, keys, text, palette and store.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/dib_desc.h"
+#include "platform/stream.h"
+#include "png/png_whole_inflate.h"
+#include "png/ux_png.h"
+
+template <typename T>
+void AppendValue(std::string& out, const T& value) {
+  out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// How an outcome of a load that brought no picture ends.
+inline constexpr const char* kNoImage = "\nno image";
+
+// Loads into `image`. Exceptions outside the platform's hierarchy pass through.
+inline std::string PngLoadOutcome(TUxPNG& image, const std::uint8_t* data, std::size_t size) {
+  TMemoryStream stream(std::vector<std::uint8_t>(data, data + size));
+  try {
+    image.LoadFromStream(stream);
+  } catch (const Exception& e) {
+    return "error: " + e.Message().bytes();
+  }
+  std::string out = "loaded: " + image.FInfoText.bytes();
+  for (int value : {image.FInfoOffsetX, image.FInfoOffsetY, image.FInfoWidth, image.FInfoHeight,
+                    image.FInfoColorBits, image.FInfoInterlace})
+    AppendValue(out, value);
+  if (!image.Image()->HasImage()) return out + kNoImage;
+  const TVynDIBDesc& d = image.Image()->Desc();
+  for (DWORD value : {DWORD(d.BitCount), DWORD(d.PaletteCount), d.Gamma, d.KeyFlags, d.TransValue,
+                      d.BGValue, DWORD(d.AlphaCount), DWORD(d.UnitSpecifier)})
+    AppendValue(out, value);
+  out.append(reinterpret_cast<const char*>(d.Palette), sizeof(RGBQUAD) * kMaxPaletteEntries);
+  out.append(reinterpret_cast<const char*>(AlphaTable(d)), kMaxPaletteEntries);
+  out.append(reinterpret_cast<const char*>(d.Bits),
+             std::size_t(d.LineSize) * std::size_t(d.Height));
+  return out;
+}
+
+// Loads begun in the scope inflate their image data through zlib in pieces, never whole.
+class StreamingInflateOnly {
+ public:
+  StreamingInflateOnly() { CapWholeInflate(0); }
+  ~StreamingInflateOnly() { CapWholeInflate(kMaxWholeInflateBytes); }
+  StreamingInflateOnly(const StreamingInflateOnly&) = delete;
+  StreamingInflateOnly& operator=(const StreamingInflateOnly&) = delete;
+};
+
+// The outcome of loading the bytes once each way: whole first, then streaming.
+inline std::pair<std::string, std::string> PngLoadOutcomesBothWays(const std::uint8_t* data,
+                                                                   std::size_t size) {
+  TUxPNG whole, streamed;
+  std::pair<std::string, std::string> outcomes;
+  outcomes.first = PngLoadOutcome(whole, data, size);
+  StreamingInflateOnly streaming;
+  outcomes.second = PngLoadOutcome(streamed, data, size);
+  return outcomes;
+}
+
+// Whether the two outcomes of PngLoadOutcomesBothWays agree. They must be equal, with one
+// exception: deflate data that breaks the format in ways zlib refuses but libdeflate decodes
+// (a code of one codeword whose other codeword is used, distance codes 30 and 31) loads when
+// it is inflated whole.
+inline bool InflatePathsAgree(const std::string& whole, const std::string& streamed) {
+  return whole == streamed ||
+         (streamed == "error: PNG LoadStream: zlib error" && whole.starts_with("loaded: "));
+}
