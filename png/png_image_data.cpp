@@ -21,7 +21,6 @@ namespace {
 
 // Inflated image data is produced in blocks of up to this size.
 constexpr std::size_t kStageSize = 32768;
-constexpr std::uint8_t kPaethFilter = 4;
 // Slack after each row buffer, so a whole store row can be copied out of a converted row.
 constexpr std::size_t kRowSlack = 12;
 
@@ -180,33 +179,34 @@ void ReadPass(PngReadState& s, RowMachine& m, const Adam7Pass& pass) {
 // Rows of a format whose store pixels are the file's bytes, at most reordered within each
 // pixel, are converted first and unfiltered where they land, against the store row above.
 // The filters work byte by byte at a distance of whole pixels, so reordering the bytes of
-// every pixel commutes with them; this saves a copy and a pass over each row. Two Paeth rows
-// in succession are unfiltered together.
+// every pixel commutes with them; this saves a copy and a pass over each row. Rows of one
+// filter type in succession are unfiltered together, as many as one pass takes.
 void ReadRowsInStore(PngReadState& s, RowMachine& m) {
   const std::size_t rawLength = RawRowLength(s, s.Width);
   const std::size_t dataLength = rawLength - 1;
+  const std::size_t most = m.unfilter.RowsAtOnce();
   StartPass(m, rawLength);  // the row above the first
   const std::uint8_t* prior = m.previous;
+  std::uint8_t types[RowUnfilter::kMostRowsAtOnce];
+  std::uint8_t* rows[RowUnfilter::kMostRowsAtOnce];
   for (int y = 0; y < s.Height;) {
-    std::uint8_t* upper = PictureRow(s.Desc, y);
     const std::uint8_t* raw = NextRawRow(s, m.stage, m.current, rawLength);
-    const std::uint8_t filter = raw[0];
-    PlaceInStore(s, raw, rawLength, upper);
-    const std::uint8_t* next =
-        filter == kPaethFilter && y + 1 < s.Height ? PeekRawRow(m.stage, rawLength) : nullptr;
-    if (next != nullptr && next[0] == kPaethFilter) {
+    std::size_t count = 0;
+    for (;;) {
+      types[count] = raw[0];
+      rows[count] = PictureRow(s.Desc, y + int(count));
+      PlaceInStore(s, raw, rawLength, rows[count]);
+      ++count;
+      // The rows after it of the same type that are inflated already come along.
+      if (count == most || y + int(count) == s.Height) break;
+      raw = PeekRawRow(m.stage, rawLength);
+      if (raw == nullptr || raw[0] != types[0]) break;
       m.stage.pos += rawLength;
-      std::uint8_t* lower = PictureRow(s.Desc, y + 1);
-      PlaceInStore(s, next, rawLength, lower);
-      m.unfilter.RowPair(filter, upper, kPaethFilter, lower, prior, dataLength, m.filterBpp);
-      prior = lower;
-      y += 2;
-      continue;
     }
-    if (!m.unfilter.Row(filter, upper, prior, dataLength, m.filterBpp))
+    if (!m.unfilter.Rows(types, rows, count, prior, dataLength, m.filterBpp))
       ReaderFail("PNG LoadStream: not support Filter");
-    prior = upper;
-    ++y;
+    prior = rows[count - 1];
+    y += int(count);
   }
 }
 

@@ -66,6 +66,7 @@ namespace sse41 {
 namespace avx2 {
 #define NIMBREL_TARGET __attribute__((target("avx2")))
 #include "png/png_unfilter_pixels.inc"
+#include "png/png_unfilter_quad.inc"
 #undef NIMBREL_TARGET
 }  // namespace avx2
 #endif
@@ -88,10 +89,15 @@ RowUnfilter::RowUnfilter(SimdLevel level) {
     case SimdLevel::Avx2:
       pixels3_ = avx2::UnfilterPixels<3>, pixels4_ = avx2::UnfilterPixels<4>;
       pair3_ = avx2::PaethPairPixels<3>, pair4_ = avx2::PaethPairPixels<4>;
+      quad3_[1] = avx2::QuadRowPixels<3, 1>, quad4_[1] = avx2::QuadRowPixels<4, 1>;
+      quad3_[3] = avx2::QuadRowPixels<3, 3>, quad4_[3] = avx2::QuadRowPixels<4, 3>;
+      quad3_[4] = avx2::QuadRowPixels<3, 4>, quad4_[4] = avx2::QuadRowPixels<4, 4>;
+      rowsAtOnce_ = 4;
       break;
     case SimdLevel::Sse41:
       pixels3_ = sse41::UnfilterPixels<3>, pixels4_ = sse41::UnfilterPixels<4>;
       pair3_ = sse41::PaethPairPixels<3>, pair4_ = sse41::PaethPairPixels<4>;
+      rowsAtOnce_ = 2;
       break;
 #endif
     default:
@@ -129,15 +135,28 @@ bool RowUnfilter::Row(std::uint8_t type, std::uint8_t* row, const std::uint8_t* 
   return true;
 }
 
-bool RowUnfilter::RowPair(std::uint8_t upperType, std::uint8_t* upper, std::uint8_t lowerType,
-                          std::uint8_t* lower, const std::uint8_t* prior, std::size_t n,
-                          std::size_t bpp) const {
-  if (upperType > 4 || lowerType > 4) return false;
-  // Both rows' Paeth filters in one pass, where this instruction set and pixel size allow.
-  const PaethPairKernel pair = bpp == 3 ? pair3_ : bpp == 4 ? pair4_ : nullptr;
-  if (upperType == 4 && lowerType == 4 && pair != nullptr && n >= bpp) {
-    pair(upper, lower, prior, n);
-    return true;
+bool RowUnfilter::Rows(const std::uint8_t* types, std::uint8_t* const* rows, std::size_t count,
+                       const std::uint8_t* prior, std::size_t n, std::size_t bpp) const {
+  const bool sideBySide = (bpp == 3 || bpp == 4) && n >= bpp;  // whole pixels, at least one
+  for (std::size_t k = 0; k < count;) {
+    const std::uint8_t type = types[k];
+    if (type > 4) return false;
+    std::size_t run = 1;
+    while (k + run < count && run < kMostRowsAtOnce && types[k + run] == type) ++run;
+    const RowsKernel quad = sideBySide ? (bpp == 3 ? quad3_ : quad4_)[type] : nullptr;
+    const RowsKernel pair = sideBySide && type == 4 ? (bpp == 3 ? pair3_ : pair4_) : nullptr;
+    std::size_t done = 1;
+    if (quad != nullptr && run == 4) {
+      quad(rows + k, prior, n);
+      done = 4;
+    } else if (pair != nullptr && run >= 2) {
+      pair(rows + k, prior, n);
+      done = 2;
+    } else {
+      Row(type, rows[k], prior, n, bpp);
+    }
+    k += done;
+    prior = rows[k - 1];
   }
-  return Row(upperType, upper, prior, n, bpp) && Row(lowerType, lower, upper, n, bpp);
+  return true;
 }

@@ -20,21 +20,30 @@ class RowUnfilter {
   bool Row(std::uint8_t type, std::uint8_t* row, const std::uint8_t* prior, std::size_t n,
            std::size_t bpp) const;
 
-  // Undoes the filters of two consecutive rows: `upper` against prior, then `lower` against
-  // the result. Two Paeth rows of 3- or 4-byte pixels are undone side by side in one pass,
-  // which takes about 40 % less time than two. Returns false when either filter type is above
+  // Undoes the filters of `count` consecutive rows: rows[0] against prior, each further row
+  // against the one before it, rows[k] with filter types[k]. Runs of rows of 3- or 4-byte
+  // pixels that share a filter whose pixels depend on their left neighbours are undone side by
+  // side, up to RowsAtOnce() in one pass that takes little more time than one row: Paeth rows
+  // in twos or fours, Sub and Average rows in fours. Returns false when a filter type is above
   // 4; the rows are then left partly undone.
-  bool RowPair(std::uint8_t upperType, std::uint8_t* upper, std::uint8_t lowerType,
-               std::uint8_t* lower, const std::uint8_t* prior, std::size_t n,
-               std::size_t bpp) const;
+  bool Rows(const std::uint8_t* types, std::uint8_t* const* rows, std::size_t count,
+            const std::uint8_t* prior, std::size_t n, std::size_t bpp) const;
+
+  // The most rows one pass undoes side by side: 4 under AVX2, 2 under SSE4.1, else 1.
+  static constexpr std::size_t kMostRowsAtOnce = 4;
+  std::size_t RowsAtOnce() const { return rowsAtOnce_; }
 
   using PixelKernel = void (*)(std::uint8_t type, std::uint8_t* x, const std::uint8_t* b,
                                std::size_t n);
-  using PaethPairKernel = void (*)(std::uint8_t* upper, std::uint8_t* lower,
-                                   const std::uint8_t* prior, std::size_t n);
+  using RowsKernel = void (*)(std::uint8_t* const* rows, const std::uint8_t* prior, std::size_t n);
 
  private:
+  static constexpr std::size_t kFilterTypes = 5;
+
   // For 3- and 4-byte pixels; nullptr where the scalar code serves.
   PixelKernel pixels3_ = nullptr, pixels4_ = nullptr;
-  PaethPairKernel pair3_ = nullptr, pair4_ = nullptr;
+  // Two Paeth rows, and four rows of each filter type, side by side.
+  RowsKernel pair3_ = nullptr, pair4_ = nullptr;
+  RowsKernel quad3_[kFilterTypes] = {}, quad4_[kFilterTypes] = {};
+  std::size_t rowsAtOnce_ = 1;
 };

@@ -1,5 +1,6 @@
 // The reader's unfiltering agrees with the plain byte-wise definition for every filter type,
-// pixel size and instruction set, over rows of odd lengths.
+// pixel size and instruction set, over rows of odd lengths, one row at a time and several
+// together.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -48,33 +49,51 @@ TEST(Unfilter, MatchesTheDefinitionInEveryVariant) {
   }
 }
 
-// Two consecutive rows undone together agree with undoing them one after the other, for
-// every pair of filter types (Paeth above Paeth takes the side-by-side pass).
-TEST(UnfilterPair, MatchesRowByRowInEveryVariant) {
+// The filter types of consecutive rows to undo together: every pair, and runs of up to six
+// rows of one type broken by another type at each place in turn (runs take the side-by-side
+// passes, two or four rows at a time).
+std::vector<Bytes> RowTypeRuns() {
+  std::vector<Bytes> runs;
+  for (std::uint8_t upper = 0; upper < 5; ++upper)
+    for (std::uint8_t lower = 0; lower < 5; ++lower) runs.push_back({upper, lower});
+  for (std::uint8_t type = 0; type < 5; ++type)
+    for (std::size_t count = 3; count <= 6; ++count)
+      for (std::size_t other = 0; other <= count; ++other) {
+        Bytes types(count, type);
+        if (other < count) types[other] = std::uint8_t((type + 1 + other) % 5);
+        runs.push_back(types);
+      }
+  return runs;
+}
+
+// Consecutive rows undone together agree with undoing them one after the other.
+TEST(UnfilterRows, MatchesRowByRowInEveryVariant) {
+  const std::vector<Bytes> runs = RowTypeRuns();
   for (SimdLevel level : RunnableSimdLevels()) {
     SCOPED_TRACE(SimdLevelName(level));
     const RowUnfilter unfilter(level);
     Rng next{7};
     for (std::size_t bpp : {1, 2, 3, 4, 6, 8})
-      for (int upperType = 0; upperType < 5; ++upperType)
-        for (int lowerType = 0; lowerType < 5; ++lowerType)
-          for (std::size_t pixels : {1u, 2u, 3u, 6u, 41u}) {
-            const std::size_t n = pixels * bpp;
-            Bytes prior(n), upper(n), lower(n);
-            for (auto* v : {&prior, &upper, &lower})
-              for (auto& b : *v) b = next();
-            Bytes upperExpected = upper, lowerExpected = lower;
-            ReferenceUnfilter(upperType, upperExpected, prior, bpp);
-            ReferenceUnfilter(lowerType, lowerExpected, upperExpected, bpp);
-            ASSERT_TRUE(unfilter.RowPair(std::uint8_t(upperType), upper.data(),
-                                         std::uint8_t(lowerType), lower.data(), prior.data(), n,
-                                         bpp));
-            const std::string where = std::to_string(upperType) + "/" + std::to_string(lowerType) +
-                                      " bpp " + std::to_string(bpp) + " pixels " +
-                                      std::to_string(pixels);
-            ASSERT_EQ(upper, upperExpected) << where;
-            ASSERT_EQ(lower, lowerExpected) << where;
-          }
+      for (const Bytes& types : runs)
+        for (std::size_t pixels : {1u, 2u, 3u, 6u, 7u, 8u, 41u}) {
+          const std::size_t n = pixels * bpp;
+          Bytes prior(n);
+          std::vector<Bytes> rows(types.size(), Bytes(n));
+          for (auto& b : prior) b = next();
+          for (auto& row : rows)
+            for (auto& b : row) b = next();
+          std::vector<Bytes> expected = rows;
+          for (std::size_t k = 0; k < rows.size(); ++k)
+            ReferenceUnfilter(types[k], expected[k], k == 0 ? prior : expected[k - 1], bpp);
+          std::vector<std::uint8_t*> pointers;
+          for (auto& row : rows) pointers.push_back(row.data());
+          ASSERT_TRUE(
+              unfilter.Rows(types.data(), pointers.data(), rows.size(), prior.data(), n, bpp));
+          for (std::size_t k = 0; k < rows.size(); ++k)
+            ASSERT_EQ(rows[k], expected[k])
+                << "row " << k << " of " << rows.size() << ", type " << int(types[k]) << ", bpp "
+                << bpp << ", pixels " << pixels;
+        }
   }
 }
 
@@ -84,8 +103,10 @@ TEST(UnfilterType, AboveFourIsRefused) {
     std::uint8_t row[8] = {}, prior[8] = {}, lower[8] = {};
     EXPECT_FALSE(unfilter.Row(5, row, prior, 1, 1));
     EXPECT_FALSE(unfilter.Row(255, row, prior, 1, 1));
-    EXPECT_FALSE(unfilter.RowPair(4, row, 5, lower, prior, 1, 1));
-    EXPECT_FALSE(unfilter.RowPair(7, row, 4, lower, prior, 1, 1));
+    std::uint8_t* rows[] = {row, lower};
+    const std::uint8_t paethThenFive[] = {4, 5}, sevenThenPaeth[] = {7, 4};
+    EXPECT_FALSE(unfilter.Rows(paethThenFive, rows, 2, prior, 1, 1));
+    EXPECT_FALSE(unfilter.Rows(sevenThenPaeth, rows, 2, prior, 1, 1));
   }
 }
 
