@@ -1,6 +1,6 @@
-// Zero-filled memory that takes pages only as it is written: pictures and the buffers that
-// decode them. A header claiming a huge picture over a few bytes of data then costs nothing
-// before it is refused.
+// Memory for pictures and the buffers that decode them, which takes pages only as it is
+// written. A header claiming a huge picture over a few bytes of data then costs nothing before
+// it is refused.
 #pragma once
 
 #include <cstddef>
