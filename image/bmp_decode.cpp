@@ -242,17 +242,6 @@ void Read2BitRows(BmpSource& source, const BmpInfo& info, const TVynDIBDesc& des
   }
 }
 
-void FlipRows(const TVynDIBDesc& desc) {
-  std::vector<BYTE> temp(std::size_t(desc.LineSize));
-  for (int i = 0; i < desc.Height / 2; ++i) {
-    BYTE* a = StoredRow(desc, i);
-    BYTE* b = StoredRow(desc, desc.Height - 1 - i);
-    std::memcpy(temp.data(), a, temp.size());
-    std::memcpy(a, b, temp.size());
-    std::memcpy(b, temp.data(), temp.size());
-  }
-}
-
 bool AnyAlphaByte(const TVynDIBDesc& desc) {
   for (int y = 0; y < desc.Height; ++y) {
     const BYTE* row = StoredRow(desc, y);
@@ -323,10 +312,9 @@ void DecodeBmpPixels(BmpSource& source, const BmpInfo& info,
     Read2BitRows(source, info, desc);
   } else if (rle) {
     if (info.compression == BI_RLE8)
-      bmp_detail::DecodeRle8(source, desc);
+      bmp_detail::DecodeRle8(source, desc, info.topDown);
     else
-      bmp_detail::DecodeRle4(source, desc);
-    if (info.topDown) FlipRows(desc);
+      bmp_detail::DecodeRle4(source, desc, info.topDown);
   } else {
     ReadPlainRows(source, info, desc);
   }

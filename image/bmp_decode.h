@@ -58,9 +58,10 @@ void DecodeBmp(BmpSource& source, const BmpMessages& messages,
 
 // Pieces of the decoder, shared by its source files.
 namespace bmp_detail {
-// Run-length data into the bottom-up pixel memory of desc; writes outside the image are dropped.
-void DecodeRle8(BmpSource& source, const TVynDIBDesc& desc);
-void DecodeRle4(BmpSource& source, const TVynDIBDesc& desc);
+// Run-length data into the pixel memory of desc, its first row at the bottom or, top-down, at
+// the top; writes outside the image are dropped.
+void DecodeRle8(BmpSource& source, const TVynDIBDesc& desc, bool topDown);
+void DecodeRle4(BmpSource& source, const TVynDIBDesc& desc, bool topDown);
 // One row of 16-, 24- or 32-bit pixels through the masks into a 24-bit row.
 struct MaskChannel {
   DWORD mask = 0;

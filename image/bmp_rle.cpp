@@ -44,12 +44,30 @@ struct RlePosition {
   std::int64_t y = 0;
 };
 
+// Where the rows of the data lie in the pixel memory: upwards from the bottom stored row, or
+// for a top-down file downwards from the top one. Writing each row where it belongs, instead of
+// turning the picture over afterwards, leaves the rows the data never reaches untouched.
+class RleRows {
+ public:
+  RleRows(const TVynDIBDesc& desc, bool topDown)
+      : first_(topDown ? desc.TopLine : desc.Bits),
+        step_(topDown ? -std::ptrdiff_t(desc.LineSize) : std::ptrdiff_t(desc.LineSize)),
+        width_(desc.Width),
+        height_(desc.Height) {}
+  bool Inside(const RlePosition& p) const { return p.x < width_ && p.y < height_; }
+  BYTE* Row(const RlePosition& p) const { return first_ + std::ptrdiff_t(p.y) * step_; }
+
+ private:
+  BYTE* first_;
+  std::ptrdiff_t step_;
+  std::int64_t width_, height_;
+};
+
 class Rle8Writer {
  public:
-  explicit Rle8Writer(const TVynDIBDesc& desc) : desc_(desc) {}
+  explicit Rle8Writer(const RleRows& rows) : rows_(rows) {}
   void Put(RlePosition& p, BYTE value) {
-    if (p.x < desc_.Width && p.y < desc_.Height)
-      desc_.Bits[std::size_t(p.y) * std::size_t(desc_.LineSize) + std::size_t(p.x)] = value;
+    if (rows_.Inside(p)) rows_.Row(p)[p.x] = value;
     ++p.x;
   }
   void Run(RlePosition& p, int count, BYTE value) {
@@ -57,15 +75,15 @@ class Rle8Writer {
   }
 
  private:
-  const TVynDIBDesc& desc_;
+  const RleRows& rows_;
 };
 
 class Rle4Writer {
  public:
-  explicit Rle4Writer(const TVynDIBDesc& desc) : desc_(desc) {}
+  explicit Rle4Writer(const RleRows& rows) : rows_(rows) {}
   void Put(RlePosition& p, BYTE nibble) {
-    if (p.x < desc_.Width && p.y < desc_.Height) {
-      BYTE& b = desc_.Bits[std::size_t(p.y) * std::size_t(desc_.LineSize) + std::size_t(p.x / 2)];
+    if (rows_.Inside(p)) {
+      BYTE& b = rows_.Row(p)[p.x / 2];
       b = (p.x % 2 == 0) ? BYTE((b & 0x0F) | (nibble << 4)) : BYTE((b & 0xF0) | nibble);
     }
     ++p.x;
@@ -76,7 +94,7 @@ class Rle4Writer {
   }
 
  private:
-  const TVynDIBDesc& desc_;
+  const RleRows& rows_;
 };
 
 constexpr BYTE kEscape = 0;
@@ -87,9 +105,10 @@ constexpr BYTE kDelta = 2;
 // Reads escape codes and runs until end of bitmap or until the position leaves the image at
 // the top. absolute(position, count) copies an absolute run and consumes its padding.
 template <typename Writer, typename Absolute>
-void DecodeRle(BmpSource& source, const TVynDIBDesc& desc, Absolute absolute) {
+void DecodeRle(BmpSource& source, const TVynDIBDesc& desc, bool topDown, Absolute absolute) {
   RleInput in(source);
-  Writer writer(desc);
+  const RleRows rows(desc, topDown);
+  Writer writer(rows);
   RlePosition p;
   while (p.y < desc.Height) {
     const BYTE count = in.Next();
@@ -115,23 +134,25 @@ void DecodeRle(BmpSource& source, const TVynDIBDesc& desc, Absolute absolute) {
 
 namespace bmp_detail {
 
-void DecodeRle8(BmpSource& source, const TVynDIBDesc& desc) {
-  DecodeRle<Rle8Writer>(source, desc, [](RleInput& in, Rle8Writer& w, RlePosition& p, int n) {
-    for (int i = 0; i < n; ++i) w.Put(p, in.Next());
-    if (n % 2 != 0) in.Next();  // runs are padded to 16 bits
-  });
+void DecodeRle8(BmpSource& source, const TVynDIBDesc& desc, bool topDown) {
+  DecodeRle<Rle8Writer>(source, desc, topDown,
+                        [](RleInput& in, Rle8Writer& w, RlePosition& p, int n) {
+                          for (int i = 0; i < n; ++i) w.Put(p, in.Next());
+                          if (n % 2 != 0) in.Next();  // runs are padded to 16 bits
+                        });
 }
 
-void DecodeRle4(BmpSource& source, const TVynDIBDesc& desc) {
-  DecodeRle<Rle4Writer>(source, desc, [](RleInput& in, Rle4Writer& w, RlePosition& p, int n) {
-    BYTE pair = 0;
-    for (int i = 0; i < n; ++i) {
-      if (i % 2 == 0) pair = in.Next();
-      w.Put(p, i % 2 == 0 ? pair >> 4 : pair & 0x0F);
-    }
-    const int bytes = (n + 1) / 2;
-    if (bytes % 2 != 0) in.Next();  // runs are padded to 16 bits
-  });
+void DecodeRle4(BmpSource& source, const TVynDIBDesc& desc, bool topDown) {
+  DecodeRle<Rle4Writer>(source, desc, topDown,
+                        [](RleInput& in, Rle4Writer& w, RlePosition& p, int n) {
+                          BYTE pair = 0;
+                          for (int i = 0; i < n; ++i) {
+                            if (i % 2 == 0) pair = in.Next();
+                            w.Put(p, i % 2 == 0 ? pair >> 4 : pair & 0x0F);
+                          }
+                          const int bytes = (n + 1) / 2;
+                          if (bytes % 2 != 0) in.Next();  // runs are padded to 16 bits
+                        });
 }
 
 }  // namespace bmp_detail

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "bmp_test_util.h"
+#include "tests/peak_memory.h"
 
 namespace {
 
@@ -145,6 +146,27 @@ TEST(BmpRleData, TopDownRunLengthRowsAreTurnedOver) {
   LoadBytes(image, BuildBmp(p));
   EXPECT_EQ(Stored(image, 0), (Bytes{2, 2, 2, 2}));
   EXPECT_EQ(Stored(image, 1), (Bytes{1, 1, 1, 1}));
+}
+
+// Rows are written where they belong rather than turned over afterwards, so a top-down file
+// whose data ends at once leaves the rest of a huge picture untouched: it takes no memory.
+TEST(BmpRleData, TopDownRowsTheDataNeverReachesTakeNoMemory) {
+  BmpParts p;
+  p.width = 4096;
+  p.height = -16384;
+  p.bitCount = 8;
+  p.compression = 1;
+  p.table = {0, 1};
+  p.colorsUsed = 2;
+  p.pixels = {2, 1, 0, 1};  // two pixels of colour 1, then the end of the bitmap
+  const Bytes file = BuildBmp(p);
+  const auto growth = PeakGrowth([&] {
+    TVynCustomDIB image;
+    LoadBytes(image, file);
+    EXPECT_EQ(Stored(image, 16383)[1], 1);  // the first file row is the top one
+  });
+  if (!growth) GTEST_SKIP() << "the high-water mark cannot be reset here";
+  EXPECT_LT(*growth, std::size_t(4096) * 16384 / 4);
 }
 
 }  // namespace

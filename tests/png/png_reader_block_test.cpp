@@ -1,11 +1,9 @@
 // Image data much larger than the block the reader inflates at a time: rows that straddle
 // blocks or are longer than one, narrow rows by the thousand, interlaced passes, and streams that
 // hold more or less than the picture needs.
-#include <fstream>
-#include <optional>
-#include <sstream>
 
 #include "png/adam7.h"
+#include "tests/peak_memory.h"
 #include "tests/png/png_reader_test_util.h"
 
 namespace {
@@ -109,33 +107,6 @@ TEST(LargeImageDataStream, CompressedDataCutOffFails) {
   const Bytes cut(z.begin(), z.begin() + std::ptrdiff_t(z.size() / 2));
   const Bytes file = PngBuilder().IHDR(kBig.width, kBig.height, 8, 2).Chunk("IDAT", cut).End();
   EXPECT_EQ(LoadError(file), "not next IDAT Chunk");
-}
-
-// One line of /proc/self/status ("VmRSS:", "VmHWM:") in bytes.
-std::size_t StatusBytes(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind(field, 0) != 0) continue;
-    std::istringstream value(line.substr(field.size()));
-    std::size_t kib = 0;
-    value >> kib;
-    return kib * 1024;
-  }
-  return 0;
-}
-
-// How far resident memory rose above its level before `load`; nullopt where the high-water
-// mark cannot be reset.
-template <typename Load>
-std::optional<std::size_t> PeakGrowth(Load load) {
-  std::ofstream reset("/proc/self/clear_refs");
-  reset << "5";
-  reset.close();
-  if (!reset) return std::nullopt;
-  const std::size_t before = StatusBytes("VmRSS:");
-  load();
-  const std::size_t peak = StatusBytes("VmHWM:");
-  return peak > before ? peak - before : 0;
 }
 
 // A header claiming a huge picture with next to no data after it is refused before the
