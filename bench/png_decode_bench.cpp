@@ -203,10 +203,6 @@ std::vector<Sample>& Samples() {
   return samples;
 }
 
-// Collects the CPU time of every benchmark (CPU time, so other work on the machine disturbs
-// the ratios less) so the ratios can be printed at the end. With repetitions, the median
-// stands for the benchmark; --benchmark_repetitions=5 with random interleaving gives steady
-// ratios on a busy machine.
 // A geometric mean of ratios.
 struct Mean {
   double logSum = 0;
@@ -226,6 +222,10 @@ void PrintRatio(double ratio) {
     std::printf(" %9s", "-");
 }
 
+// Collects the CPU time of every benchmark (CPU time, so other work on the machine disturbs
+// the ratios less) so the ratios can be printed at the end. With repetitions, the median
+// stands for the benchmark; --benchmark_repetitions=5 with random interleaving gives steady
+// ratios on a busy machine.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
