@@ -295,7 +295,7 @@ void AllocateRows(PngReadState& s, RowMachine& m) {
 // data ending early or running on past the last row, a checksum that does not match) are left
 // to the streaming path, which starts on the bytes read ahead, so failures and leniencies stay
 // those of streaming. One difference remains: deflate data broken in ways zlib refuses but
-// libdeflate decodes loads here.
+// libdeflate decodes is decoded here, and the load goes on.
 bool InflateWholeImageData(PngReadState& s, Staging& stage) {
   const std::uint64_t size = stage.remaining;
   if (size > WholeInflateLimit()) return false;
