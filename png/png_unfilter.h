@@ -42,7 +42,7 @@ class RowUnfilter {
 
   // For 3- and 4-byte pixels; nullptr where the scalar code serves.
   PixelKernel pixels3_ = nullptr, pixels4_ = nullptr;
-  // Two Paeth rows, and four rows of each filter type, side by side.
+  // Two Paeth rows, and four Sub, Average or Paeth rows (indexed by type), side by side.
   RowsKernel pair3_ = nullptr, pair4_ = nullptr;
   RowsKernel quad3_[kFilterTypes] = {}, quad4_[kFilterTypes] = {};
   std::size_t rowsAtOnce_ = 1;
