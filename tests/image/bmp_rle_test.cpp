@@ -133,17 +133,22 @@ TEST(BmpRleData, EndingBeforeEndOfBitmapInsideTheImageIsAShortStream) {
   EXPECT_EQ(image.GetWidth(), 8);  // unchanged
 }
 
-TEST(BmpRleData, TopDownRunLengthRowsAreTurnedOver) {
+// A top-down 8-bit run-length file with a palette of `colours` greys.
+Bytes TopDownRle8File(int width, int height, std::uint32_t colours, const Bytes& data) {
   BmpParts p;
-  p.width = 4;
-  p.height = -2;
+  p.width = width;
+  p.height = -height;
   p.bitCount = 8;
   p.compression = 1;
-  p.table = {0, 1, 2};
-  p.colorsUsed = 3;
-  p.pixels = {4, 1, 0, 0, 4, 2, 0, 1};
+  for (std::uint32_t i = 0; i < colours; ++i) p.table.push_back(i);
+  p.colorsUsed = colours;
+  p.pixels = data;
+  return BuildBmp(p);
+}
+
+TEST(BmpRleData, TopDownRunLengthRowsPutTheFirstOnTop) {
   TVynCustomDIB image;
-  LoadBytes(image, BuildBmp(p));
+  LoadBytes(image, TopDownRle8File(4, 2, 3, {4, 1, 0, 0, 4, 2, 0, 1}));
   EXPECT_EQ(Stored(image, 0), (Bytes{2, 2, 2, 2}));
   EXPECT_EQ(Stored(image, 1), (Bytes{1, 1, 1, 1}));
 }
@@ -151,15 +156,8 @@ TEST(BmpRleData, TopDownRunLengthRowsAreTurnedOver) {
 // Rows are written where they belong rather than turned over afterwards, so a top-down file
 // whose data ends at once leaves the rest of a huge picture untouched: it takes no memory.
 TEST(BmpRleData, TopDownRowsTheDataNeverReachesTakeNoMemory) {
-  BmpParts p;
-  p.width = 4096;
-  p.height = -16384;
-  p.bitCount = 8;
-  p.compression = 1;
-  p.table = {0, 1};
-  p.colorsUsed = 2;
-  p.pixels = {2, 1, 0, 1};  // two pixels of colour 1, then the end of the bitmap
-  const Bytes file = BuildBmp(p);
+  // Two pixels of colour 1, then the end of the bitmap.
+  const Bytes file = TopDownRle8File(4096, 16384, 2, {2, 1, 0, 1});
   const auto growth = PeakGrowth([&] {
     TVynCustomDIB image;
     LoadBytes(image, file);
