@@ -9,16 +9,22 @@
 
 namespace {
 
-// A 4 × 3 run-length image of the given bit count and data; stored rows are 4 bytes.
-TVynCustomDIB* LoadRle(TVynCustomDIB& image, int bitCount, const Bytes& data, int height = 3) {
+// A run-length file of the given bit count and data, with a full grey palette.
+Bytes RleFile(int width, int height, int bitCount, const Bytes& data) {
   BmpParts p;
-  p.width = 4;
+  p.width = width;
   p.height = height;
   p.bitCount = bitCount;
   p.compression = bitCount == 8 ? 1 : 2;
   for (int i = 0; i < (bitCount == 8 ? 256 : 16); ++i) p.table.push_back(std::uint32_t(i));
   p.pixels = data;
-  LoadBytes(image, BuildBmp(p));
+  return BuildBmp(p);
+}
+
+// A run-length image 4 pixels wide (stored rows are 4 bytes) and `height` rows, top-down if
+// negative.
+TVynCustomDIB* LoadRle(TVynCustomDIB& image, int bitCount, const Bytes& data, int height = 3) {
+  LoadBytes(image, RleFile(4, height, bitCount, data));
   return &image;
 }
 
@@ -133,22 +139,9 @@ TEST(BmpRleData, EndingBeforeEndOfBitmapInsideTheImageIsAShortStream) {
   EXPECT_EQ(image.GetWidth(), 8);  // unchanged
 }
 
-// A top-down 8-bit run-length file with a palette of `colours` greys.
-Bytes TopDownRle8File(int width, int height, std::uint32_t colours, const Bytes& data) {
-  BmpParts p;
-  p.width = width;
-  p.height = -height;
-  p.bitCount = 8;
-  p.compression = 1;
-  for (std::uint32_t i = 0; i < colours; ++i) p.table.push_back(i);
-  p.colorsUsed = colours;
-  p.pixels = data;
-  return BuildBmp(p);
-}
-
 TEST(BmpRleData, TopDownRunLengthRowsPutTheFirstOnTop) {
   TVynCustomDIB image;
-  LoadBytes(image, TopDownRle8File(4, 2, 3, {4, 1, 0, 0, 4, 2, 0, 1}));
+  LoadRle(image, 8, {4, 1, 0, 0, 4, 2, 0, 1}, -2);
   EXPECT_EQ(Stored(image, 0), (Bytes{2, 2, 2, 2}));
   EXPECT_EQ(Stored(image, 1), (Bytes{1, 1, 1, 1}));
 }
@@ -157,7 +150,7 @@ TEST(BmpRleData, TopDownRunLengthRowsPutTheFirstOnTop) {
 // whose data ends at once leaves the rest of a huge picture untouched: it takes no memory.
 TEST(BmpRleData, TopDownRowsTheDataNeverReachesTakeNoMemory) {
   // Two pixels of colour 1, then the end of the bitmap.
-  const Bytes file = TopDownRle8File(4096, 16384, 2, {2, 1, 0, 1});
+  const Bytes file = RleFile(4096, -16384, 8, {2, 1, 0, 1});
   const auto growth = PeakGrowth([&] {
     TVynCustomDIB image;
     LoadBytes(image, file);
