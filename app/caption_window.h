@@ -25,6 +25,9 @@ class CaptionWindow {
   virtual AnsiString DescriptionLine(int index) const = 0;
   virtual void SetDescriptionLine(int index, const AnsiString& text) = 0;
   virtual void DeleteDescriptionLine(int index) = 0;
+  // Leaves the first index lines, as deleting line index until no more are left would. Windows
+  // override it with one step: a pasted page of lines must not cost a pass per surplus line.
+  virtual void DeleteDescriptionLinesFrom(int index);
 
   // The colour panels (PFontColor: text colour, PBorderColor: outline colour) and the colours of
   // their captions.

@@ -22,6 +22,12 @@ void TStringCaptionWindow::DeleteDescriptionLine(int index) {
   Description.erase(Description.begin() + index);
 }
 
+void TStringCaptionWindow::DeleteDescriptionLinesFrom(int index) {
+  const int count = DescriptionLineCount();
+  if (index < 0 || index >= count) return;
+  Description.erase(Description.begin() + index, Description.begin() + count);
+}
+
 void TStringCaptionWindow::ShowMessage(const AnsiString& text) {
   if (messages_) messages_(text);
 }

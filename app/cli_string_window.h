@@ -27,6 +27,7 @@ class TStringCaptionWindow : public CaptionWindow {
   AnsiString DescriptionLine(int index) const override;
   void SetDescriptionLine(int index, const AnsiString& text) override;
   void DeleteDescriptionLine(int index) override;
+  void DeleteDescriptionLinesFrom(int index) override;
   COLORREF FontColor() const override { return fontColor_; }
   void SetFontColor(COLORREF color) override { fontColor_ = color; }
   void SetFontCaptionColor(COLORREF) override {}

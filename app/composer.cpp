@@ -111,15 +111,9 @@ void TCaptionComposer::Button1Click() {
 
   // The description keeps the lines that fit; the rest are gone, after the user was told.
   const LineLimit limit = LimitFor(headingLines);
-  int count = window_.DescriptionLineCount();
-  if (count > limit.lines) {
+  if (window_.DescriptionLineCount() > limit.lines) {
     window_.ShowMessage(limit.message);
-    while (count > limit.lines) {
-      window_.DeleteDescriptionLine(limit.lines);
-      const int left = window_.DescriptionLineCount();
-      if (left >= count) break;  // a field that refuses to shrink must not hang the command
-      count = left;
-    }
+    window_.DeleteDescriptionLinesFrom(limit.lines);
   }
 
   TCanvas& canvas = window_.Picture().Canvas();

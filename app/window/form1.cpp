@@ -22,7 +22,6 @@
 #include "app/window/picture_image.h"
 #include "app/window/picture_label.h"
 #include "app/window/sjis_input.h"
-#include "platform/exception.h"
 
 namespace {
 
@@ -56,11 +55,6 @@ QPushButton* MakePanel(const QString& caption, QWidget* parent) {
   panel->setFocusPolicy(Qt::NoFocus);  // a panel is clicked, never tabbed to
   panel->setAutoDefault(false);
   return panel;
-}
-
-QString ErrorText(const std::exception& e) {
-  if (const auto* own = dynamic_cast<const Exception*>(&e)) return FromAnsi(own->Message());
-  return QString::fromUtf8(e.what());
 }
 
 }  // namespace
@@ -190,7 +184,8 @@ void TForm1::Guarded(F&& handler) {
   try {
     handler();
   } catch (const std::exception& e) {
-    dialogs_->Error(this, ErrorBoxText(ErrorText(e)));
+    // The system's message alone: the window's boxes carry no operating-system reason.
+    dialogs_->Error(this, ErrorBoxText(QString::fromUtf8(e.what())));
   }
 }
 
@@ -247,6 +242,10 @@ void TForm1::SetDescriptionLine(int index, const AnsiString& text) {
 
 void TForm1::DeleteDescriptionLine(int index) {
   Memo1->DeleteLine(index);
+}
+
+void TForm1::DeleteDescriptionLinesFrom(int index) {
+  Memo1->DeleteLinesFrom(index);
 }
 
 void TForm1::PaintPanel(QPushButton* panel, COLORREF color, COLORREF caption) {

@@ -40,6 +40,7 @@ class TForm1 : public QWidget, public CaptionWindow {
   AnsiString DescriptionLine(int index) const override;
   void SetDescriptionLine(int index, const AnsiString& text) override;
   void DeleteDescriptionLine(int index) override;
+  void DeleteDescriptionLinesFrom(int index) override;
   COLORREF FontColor() const override { return fontColor_; }
   void SetFontColor(COLORREF color) override;
   void SetFontCaptionColor(COLORREF color) override;

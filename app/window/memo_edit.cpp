@@ -55,6 +55,15 @@ void TMemoEdit::DeleteLine(int index) {
   cursor.removeSelectedText();
 }
 
+void TMemoEdit::DeleteLinesFrom(int index) {
+  const QTextBlock block = document()->findBlockByNumber(index);
+  if (!block.isValid()) return;
+  const QScopedValueRollback quiet(quiet_, true);
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+  cursor.removeSelectedText();
+}
+
 void TMemoEdit::NoteChange() {
   if (quiet_ || inputMethod_ || !composition_.Change()) return;
   if (pressing_) {

@@ -18,6 +18,9 @@ class TMemoEdit : public QTextEdit {
   // Removes a line and the break after it; the last line has none, so the break before it stays
   // and the caret keeps an empty last line, as in any plain text memo.
   void DeleteLine(int index);
+  // Removes line index and every line after it in one edit, leaving an empty last line as
+  // deleting them one by one would.
+  void DeleteLinesFrom(int index);
 
  signals:
   void refused(uint character);

@@ -62,6 +62,8 @@ TEST(CliCompose, PrintsTheWindowsMessagesAndStillWrites) {
   std::string eleven;
   for (int i = 0; i < 11; ++i) eleven += "行\n";
   const std::string wide(80, 'W');
+  std::string page = eleven;  // a pasted page: the surplus goes in one step, not line by line
+  for (int i = 0; i < 100000; ++i) page += "頁\n";
   struct Case {
     std::string description;
     std::string err;
@@ -70,13 +72,20 @@ TEST(CliCompose, PrintsTheWindowsMessagesAndStillWrites) {
                              "1行目を自動調整で文字削除します\n14行目を自動調整で文字削除します\n"
                              "説明は11行までにしてください\n"},
                         Case{eleven, ""}, Case{eleven + "\n", "説明は11行までにしてください\n"},
-                        Case{eleven + "\r\n\r\n", "説明は11行までにしてください\n"}}) {
+                        Case{eleven + "\r\n\r\n", "説明は11行までにしてください\n"},
+                        Case{page, "説明は11行までにしてください\n"}}) {
     TempFolder folder;
     const std::string out = folder.File("caption.png");
     const CliRun run = RunCliCommand({"compose", "--description", "-", "-o", out}, c.description);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, c.err);
     EXPECT_TRUE(DecodePngFile(out).ok);
+    // Whatever was cut, what is drawn is the first eleven lines.
+    const std::string kept = folder.File("kept.png");
+    ASSERT_EQ(RunCliCommand({"compose", "--description", "-", "-o", kept}, eleven).status, 0);
+    if (c.description.find('W') == std::string::npos) {
+      EXPECT_EQ(ReadFileBytes(out), ReadFileBytes(kept));
+    }
   }
 }
 

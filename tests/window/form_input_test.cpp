@@ -315,6 +315,12 @@ TEST(FormInput, DescriptionLinesAsTheMemoHoldsThem) {
   f.DeleteDescriptionLine(0);
   EXPECT_EQ(f.Memo1->toPlainText(), "");
   EXPECT_EQ(f.DescriptionLineCount(), 0);
+  // Dropping every line from one on ends as deleting that line until none is left would.
+  for (const char* text : {"a\nb\nc\nd", "a\nb\nc\nd\n"}) {
+    f.Memo1->setPlainText(text);
+    f.DeleteDescriptionLinesFrom(2);
+    EXPECT_EQ(f.Memo1->toPlainText(), "a\nb\n");
+  }
 }
 
 struct ColourCase {
