@@ -66,8 +66,11 @@ BatchOutcome ComposeRow(const BatchRow& row, const BatchSettings& settings) {
     ComposeSettings compose;
     compose.save.format = output.format;
     // One flush of the file system after the batch instead of one per picture: the renames
-    // keep every file whole, and a thousand fsyncs would cost more than the drawing.
-    compose.save.sync = FileSync::kDeferred;
+    // keep every file whole, and a thousand fsyncs would cost more than the drawing. A name
+    // from the table never leads out of the folder, and the folder was cleared of leftovers
+    // once for all rows.
+    compose.save.file = {
+        .sync = FileSync::kDeferred, .reach = FileReach::kWithinFolder, .removeLeftovers = false};
     compose.strict = settings.strict;
     const std::string path = (std::filesystem::path(settings.outDir) / output.name).string();
     const int notices = ComposeCaption(
@@ -192,6 +195,7 @@ std::vector<BatchOutcome> RunBatchRows(const std::vector<BatchRow>& rows,
                                        const BatchSettings& settings) {
   std::vector<BatchOutcome> outcomes(rows.size());
   const std::vector<std::string> duplicates = DuplicateErrors(rows, settings.format);
+  if (!rows.empty()) RemoveLeftoverTemporaries(settings.outDir);
   std::atomic<std::size_t> next{0};
   std::mutex lock;
   std::size_t done = 0;

@@ -13,6 +13,14 @@ void FileCreateError(const std::string& utf8FileName, int error) {
   }
 }
 
+void FileCreateError(const std::string& utf8FileName, const std::string& reason) {
+  try {
+    FileCreateError(utf8FileName);
+  } catch (const EFCreateError& e) {
+    throw WithOsReason<EFCreateError>(e, 0, reason);
+  }
+}
+
 void FileOpenError(const std::string& utf8FileName, int error) {
   try {
     FileOpenError(utf8FileName);
@@ -29,9 +37,14 @@ void WriteError(int error) {
   }
 }
 
+std::string OsReason::Text() const {
+  if (!text_.empty()) return text_;
+  return error_ != 0 ? std::generic_category().message(error_) : std::string();
+}
+
 std::string ErrorText(const std::exception& e) {
   std::string text = e.what();
-  if (const auto* reason = dynamic_cast<const OsReason*>(&e); reason && reason->Error() != 0)
-    text += ": " + std::generic_category().message(reason->Error());
+  if (const auto* reason = dynamic_cast<const OsReason*>(&e); reason && !reason->Text().empty())
+    text += ": " + reason->Text();
   return text;
 }

@@ -49,7 +49,7 @@ void SaveGraphic(TGraphic& graphic, const std::string& fileName, const SaveOptio
     if (!*options.standardOutput) WriteError(errno);
     return;
   }
-  SaveFileBytes(fileName, bytes, options.sync);
+  SaveFileBytes(fileName, bytes, options.file);
 }
 
 std::vector<std::uint8_t> CaptionPngBytes(TBitmap& picture) {

@@ -18,7 +18,7 @@ class TGraphic;
 // for another registered format and for standard output.
 struct SaveOptions {
   TGraphicClass format = nullptr;  // the class that writes the file; nullptr keeps the graphic's
-  FileSync sync = FileSync::kEach;
+  FileSaveOptions file;
   std::ostream* standardOutput = nullptr;  // when set, the file name "-" writes here
 };
 

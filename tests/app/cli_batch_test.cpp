@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "app/cli_formats.h"
 #include "app/cli_options.h"
@@ -71,20 +72,42 @@ TEST(CliBatch, EveryThreadCountWritesTheSameFilesAsTheWindowsSaveWould) {
   EXPECT_EQ(ReadFileBytes(folder.File("four") + "/c5.png"), ReadFileBytes(folder.File("c5.png")));
 }
 
-TEST(CliBatch, RowsNamingTheSameFileOrAFolderFail) {
+// Names come from data: no row may write outside --out-dir, whether by its name or through a
+// link someone left in the folder.
+TEST(CliBatch, RowsThatWouldLeaveTheFolderOrShareAFileFail) {
   TempFolder folder;
+  const std::string out = folder.File("out"), outside = folder.File("outside");
+  std::filesystem::create_directories(out);
+  std::filesystem::create_directories(outside);
+  WriteFileBytes(outside + "/victim.png", "victim");
+  WriteFileBytes(outside + "/shared.png", "shared");
+  std::filesystem::create_symlink("../outside/victim.png", out + "/evil.png");
+  std::filesystem::create_symlink("../outside/new.png", out + "/dangling.png");
+  std::filesystem::create_hard_link(outside + "/shared.png", out + "/linked.png");
   WriteFileBytes(folder.File("table.tsv"),
-                 "a.png\tA\nb/../a.png\tB\n../escape.png\tC\na.png\tD\n.\tE\n\tF\n");
-  const CliRun run =
-      RunCliCommand({"batch", folder.File("table.tsv"), "--out-dir", folder.File("out")});
+                 "a.png\tA\nb/../a.png\tB\n../escape.png\tC\na.png\tD\n.\tE\n\tF\n"
+                 "evil.png\tG\ndangling.png\tH\nlinked.png\tI\n");
+  const CliRun run = RunCliCommand({"batch", folder.File("table.tsv"), "--out-dir", out});
   EXPECT_EQ(run.status, kExitFailed);
-  for (const char* part : {"row 2 (b/../a.png) failed", "row 3 (../escape.png) failed",
-                           "row 4 (a.png) failed: the same file name as row 1", "row 5 (.) failed",
-                           "row 6 () failed: no file name"})
+  const std::string notFollowed =
+      "を作成できません: is a symbolic link, which is not followed here";
+  for (const std::string& part : std::vector<std::string>{
+           "row 2 (b/../a.png) failed", "row 3 (../escape.png) failed",
+           "row 4 (a.png) failed: the same file name as row 1", "row 5 (.) failed",
+           "row 6 () failed: no file name",
+           "row 7 (evil.png) failed: ファイル " + out + "/evil.png " + notFollowed,
+           "row 8 (dangling.png) failed: ファイル " + out + "/dangling.png " + notFollowed})
     EXPECT_NE(run.err.find(part), std::string::npos) << part << "\n" << run.err;
-  EXPECT_EQ(TempFolder::NamesIn(folder.File("out")), std::vector<std::string>{"a.png"});
+  EXPECT_EQ(Sorted(TempFolder::NamesIn(out)),
+            (std::vector<std::string>{"a.png", "dangling.png", "evil.png", "linked.png"}));
   // "../escape.png" would land beside the table, in the folder that holds out.
-  EXPECT_EQ(Sorted(folder.Names()), (std::vector<std::string>{"out", "table.tsv"}));
+  EXPECT_EQ(Sorted(folder.Names()), (std::vector<std::string>{"out", "outside", "table.tsv"}));
+  EXPECT_EQ(Sorted(TempFolder::NamesIn(outside)),
+            (std::vector<std::string>{"shared.png", "victim.png"}));
+  EXPECT_EQ(ReadFileBytes(outside + "/victim.png"), "victim");
+  // A file the folder shares with another by a hard link is replaced, not written through.
+  EXPECT_EQ(ReadFileBytes(outside + "/shared.png"), "shared");
+  EXPECT_TRUE(DecodePngFile(out + "/linked.png").ok);
 }
 
 TEST(CliBatch, ArgumentMistakesExitWithUsage) {
