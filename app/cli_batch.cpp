@@ -7,11 +7,15 @@
 #include <ostream>
 #include <thread>
 
+#include "app/caption.h"
+#include "app/caption_text.h"
 #include "app/cli_compose.h"
 #include "app/cli_formats.h"
 #include "app/cli_input.h"
+#include "app/cli_string_window.h"
 #include "app/file_save.h"
 #include "app/os_error.h"
+#include "app/save_command.h"
 #include "app/utf8_text.h"
 
 namespace {
@@ -63,20 +67,20 @@ BatchOutcome ComposeRow(const BatchRow& row, const BatchSettings& settings) {
     inputs.outlineColour = row.outlineColour.empty()
                                ? settings.outlineColour
                                : ParseColour(row.outlineColour, "the outline colour");
-    ComposeSettings compose;
-    compose.save.format = output.format;
+    const ComposedCaption caption = ComposeCaption(inputs, output.format);
+    for (const AnsiString& notice : caption.notices)
+      outcome.messages.push_back(MessageUtf8(notice));
+    outcome.trimmed = caption.Cut();
+    if (settings.strict && caption.Cut()) throw CaptionCutError();
+    SaveOptions save;
     // One flush of the file system after the batch instead of one per picture: the renames
     // keep every file whole, and a thousand fsyncs would cost more than the drawing. A name
     // from the table never leads out of the folder, and the folder was cleared of leftovers
     // once for all rows.
-    compose.save.file = {
+    save.file = {
         .sync = FileSync::kDeferred, .reach = FileReach::kWithinFolder, .removeLeftovers = false};
-    compose.strict = settings.strict;
     const std::string path = (std::filesystem::path(settings.outDir) / output.name).string();
-    const int notices = ComposeCaption(
-        inputs, path,
-        [&](const AnsiString& text) { outcome.messages.push_back(MessageUtf8(text)); }, compose);
-    outcome.trimmed = notices > 0;
+    WriteOutput(AsChars(caption.bytes), path, save);
     outcome.ok = true;
   } catch (const std::exception& e) {
     outcome.error = ErrorText(e);

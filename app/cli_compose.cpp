@@ -2,12 +2,14 @@
 
 #include <ostream>
 
+#include "app/caption.h"
+#include "app/caption_text.h"
 #include "app/cli_formats.h"
 #include "app/cli_input.h"
-#include "app/composer.h"
+#include "app/cli_string_window.h"
 #include "app/os_error.h"
+#include "app/save_command.h"
 #include "app/utf8_text.h"
-#include "platform/exception.h"
 
 namespace {
 
@@ -38,8 +40,6 @@ const char kComposeHelp[] =
     "Exit status: 0 written, 1 the file could not be written (or --strict cut), 2 bad\n"
     "arguments or text.\n";
 
-const std::string kCutMessage = "not written: the window had to cut the description (--strict)";
-
 std::string ReadDescription(const std::string& source, TextEncoding encoding, CliIo& io) {
   std::vector<std::uint8_t> bytes;
   try {
@@ -55,11 +55,10 @@ int RunCompose(const ParsedArguments& args, CliIo& io) {
     throw CliUsageError("unexpected argument " + args.positional.front());
   const std::string output = args.Value("output");
   if (output.empty()) throw CliUsageError("no output file (-o OUT.png)");
-  ComposeSettings settings;
-  settings.save.format =
+  SaveOptions save;
+  save.format =
       OutputFormat(output, args.Has("format") ? FormatOption(args.Value("format")) : nullptr);
-  settings.save.standardOutput = &io.out;
-  settings.strict = args.Has("strict");
+  save.standardOutput = &io.out;
   const TextEncoding encoding = EncodingOption(args.Value("encoding", "utf-8"));
 
   CaptionInputs inputs;
@@ -71,13 +70,11 @@ int RunCompose(const ParsedArguments& args, CliIo& io) {
     inputs.description =
         ConvertDescription(ReadDescription(args.Value("description"), encoding, io));
 
-  const bool quiet = args.Has("quiet");
-  ComposeCaption(
-      inputs, output,
-      [&](const AnsiString& text) {
-        if (!quiet) io.err << MessageUtf8(text) << "\n";
-      },
-      settings);
+  const ComposedCaption caption = ComposeCaption(inputs, save.format);
+  if (!args.Has("quiet"))
+    for (const AnsiString& notice : caption.notices) io.err << MessageUtf8(notice) << "\n";
+  if (args.Has("strict") && caption.Cut()) throw CaptionCutError();
+  WriteOutput(AsChars(caption.bytes), output, save);
   return kExitOk;
 }
 
@@ -96,44 +93,5 @@ const CliCommand kComposeCommand = {"compose",
                                      {"strict"}},
                                     RunCompose};
 
-AnsiString ConvertInput(const std::string& utf8, const std::string& field) {
-  if (const auto invalid = FindInvalidUtf8(utf8))
-    throw CliInputError(field + ": invalid UTF-8 (byte offset " + std::to_string(*invalid) + ")");
-  try {
-    return AnsiString::FromUtf8(utf8);
-  } catch (const EConvertError& e) {
-    throw CliInputError(field + ": " + e.what());
-  }
-}
-
-std::vector<AnsiString> ConvertDescription(const std::string& utf8) {
-  std::vector<AnsiString> lines;
-  const std::vector<std::string> split = SplitDescription(utf8);
-  for (std::size_t i = 0; i < split.size(); ++i)
-    lines.push_back(ConvertInput(split[i], "description line " + std::to_string(i + 1)));
-  return lines;
-}
-
-int ComposeCaption(const CaptionInputs& inputs, const std::string& outFile,
-                   const TStringCaptionWindow::MessageSink& messages,
-                   const ComposeSettings& settings) {
-  int notices = 0;
-  TStringCaptionWindow window([&](const AnsiString& text) {
-    ++notices;
-    if (messages) messages(text);
-  });
-  TCaptionComposer composer(window);
-  window.SetFontColor(inputs.textColour);
-  window.SetBorderColor(inputs.outlineColour);
-  window.Title = inputs.title;
-  window.SecondLine = inputs.secondLine;
-  composer.FormCreate();
-  // The description arrives as if typed: the key release runs the width guard and redraws.
-  window.Description = inputs.description;
-  composer.Memo1KeyUp();
-  composer.Button1Click();
-  if (settings.strict && notices > 0) throw CaptionCutError(kCutMessage);
-  window.SaveFileName = outFile;
-  Button2Click(window, settings.save);
-  return notices;
-}
+CaptionCutError::CaptionCutError()
+    : std::runtime_error("not written: the window had to cut the description (--strict)") {}

@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "app/cli_formats.h"
-#include "app/cli_input.h"
+#include "app/image_file.h"
 #include "app/save_command.h"
 #include "image/custom_dib.h"
 #include "platform/stream.h"
@@ -26,10 +26,6 @@ const char kConvertHelp[] =
     "\n"
     "Exit status: 0 written, 1 reading or writing failed, 2 bad arguments.\n";
 
-std::string InputName(const std::string& fileName) {
-  return fileName == "-" ? "standard input" : fileName;
-}
-
 int RunConvert(const ParsedArguments& args, CliIo& io) {
   if (args.positional.size() != 2) throw CliUsageError("give an input and an output file");
   const std::string& in = args.positional[0];
@@ -46,17 +42,3 @@ int RunConvert(const ParsedArguments& args, CliIo& io) {
 }  // namespace
 
 const CliCommand kConvertCommand = {"convert", kConvertHelp, {{"format", 0, true}}, RunConvert};
-
-std::unique_ptr<TVynCustomDIB> LoadImageFile(const std::string& fileName, std::istream& in) {
-  TMemoryStream stream(ReadInput(fileName, in));
-  const TGraphicClass format = InputFormat(AsChars(stream.Bytes()), fileName);
-  std::unique_ptr<TGraphic> graphic = format ? format->create() : nullptr;
-  auto* image = dynamic_cast<TVynCustomDIB*>(graphic.get());
-  if (image == nullptr)
-    throw std::runtime_error("cannot tell the format of " + InputName(fileName) +
-                             ": it is neither PNG nor BMP");
-  std::unique_ptr<TVynCustomDIB> owned(image);
-  graphic.release();
-  owned->LoadFromStream(stream);
-  return owned;
-}

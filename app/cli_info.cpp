@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <ostream>
 
-#include "app/cli_convert.h"
 #include "app/cli_string_window.h"
+#include "app/image_file.h"
 #include "app/os_error.h"
 #include "app/utf8_text.h"
 #include "image/custom_dib.h"

@@ -150,6 +150,15 @@ void TCaptionComposer::Button1Click() {
   window_.RepaintImage();
 }
 
+void TCaptionComposer::Button2Click(const SaveOptions& options) {
+  const auto fileName = window_.ExecuteSaveDialog();
+  if (!fileName) return;
+  TBitmap& picture = window_.Picture();
+  if (picture.Empty()) return;
+  const std::vector<std::uint8_t> bytes = CaptionBytes(picture, options.format);
+  WriteOutput({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, *fileName, options);
+}
+
 void TCaptionComposer::Memo1KeyUp() {
   TCanvas& canvas = window_.Picture().Canvas();
   SetCaptionFont(canvas);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/caption_window.h"
+#include "app/save_command.h"
 #include "platform/win_types.h"
 
 class TBitmap;
@@ -25,6 +26,10 @@ class TCaptionComposer {
 
   // The draw command: enforces the line limit, then recomposes the whole picture.
   void Button1Click();
+  // The save command: asks the window for a file name and saves the picture there, as PNG
+  // unless options say otherwise; a cancelled dialog does nothing. Errors propagate to the
+  // caller (the window shows them); the existing file is never damaged.
+  void Button2Click(const SaveOptions& options = {});
   // Makes the picture and composes it once.
   void FormCreate();
   // Width guard over the description, then the draw command.

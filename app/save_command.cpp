@@ -10,39 +10,20 @@
 #include "platform/stream.h"
 #include "png/ux_png.h"
 
-namespace {
-
-// Copies the picture into image, with the grey as the colour to lay the caption over.
-void AssignCaption(TUxPNG& image, TBitmap& picture) {
-  image.Assign(&picture);
-  image.SetBGColor(kBackgroundGrey);
-  image.SetTransColor(kBackgroundGrey);
-}
-
-}  // namespace
-
-void Button2Click(CaptionWindow& window, const SaveOptions& options) {
-  const auto fileName = window.ExecuteSaveDialog();
-  if (!fileName) return;
-
-  TBitmap& picture = window.Picture();
-  TUxPNG image;
-  AssignCaption(image, picture);
-  if (!picture.Empty()) SaveGraphic(image, *fileName, options);
-}
-
-void SaveGraphic(TGraphic& graphic, const std::string& fileName, const SaveOptions& options) {
+std::vector<std::uint8_t> EncodeGraphic(TGraphic& graphic, TGraphicClass format) {
   TGraphic* writer = &graphic;
   std::unique_ptr<TGraphic> converted;
-  if (options.format != nullptr) {
-    converted = options.format->create();
+  if (format != nullptr) {
+    converted = format->create();
     converted->Assign(&graphic);
     writer = converted.get();
   }
   TMemoryStream encoded;
   writer->SaveToStream(encoded);
-  const std::string_view bytes(reinterpret_cast<const char*>(encoded.Bytes().data()),
-                               encoded.Bytes().size());
+  return std::move(encoded.Bytes());
+}
+
+void WriteOutput(std::string_view bytes, const std::string& fileName, const SaveOptions& options) {
   if (fileName == "-" && options.standardOutput != nullptr) {
     errno = 0;
     options.standardOutput->write(bytes.data(), std::streamsize(bytes.size())).flush();
@@ -52,10 +33,16 @@ void SaveGraphic(TGraphic& graphic, const std::string& fileName, const SaveOptio
   SaveFileBytes(fileName, bytes, options.file);
 }
 
-std::vector<std::uint8_t> CaptionPngBytes(TBitmap& picture) {
+void SaveGraphic(TGraphic& graphic, const std::string& fileName, const SaveOptions& options) {
+  const std::vector<std::uint8_t> bytes = EncodeGraphic(graphic, options.format);
+  WriteOutput({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, fileName, options);
+}
+
+std::vector<std::uint8_t> CaptionBytes(TBitmap& picture, TGraphicClass format) {
+  // The grey is the colour to lay the caption over.
   TUxPNG image;
-  AssignCaption(image, picture);
-  TMemoryStream stream;
-  image.SaveToStream(stream);
-  return std::move(stream.Bytes());
+  image.Assign(&picture);
+  image.SetBGColor(kBackgroundGrey);
+  image.SetTransColor(kBackgroundGrey);
+  return EncodeGraphic(image, format);
 }

@@ -1,13 +1,14 @@
-// The save command: writes the picture the draw command last composed to a PNG file the user
-// names, with the background grey as its background and transparent colour.
+// The save command's encoding and writing: the picture the draw command last composed, as a PNG
+// with the background grey as its background and transparent colour, written without damaging
+// the file it replaces. TCaptionComposer::Button2Click is the command itself.
 #pragma once
 
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "app/caption_window.h"
 #include "app/file_save.h"
 #include "platform/picture.h"
 
@@ -22,13 +23,16 @@ struct SaveOptions {
   std::ostream* standardOutput = nullptr;  // when set, the file name "-" writes here
 };
 
-// Asks the window for a file name and saves the picture there; a cancelled dialog does nothing.
-// Errors propagate to the caller (the window shows them); the existing file is never damaged.
-void Button2Click(CaptionWindow& window, const SaveOptions& options = {});
+// graphic's bytes as format writes them (graphic's own class when format is nullptr), encoded
+// wholly in memory so that an encoder failure touches no file at all.
+std::vector<std::uint8_t> EncodeGraphic(TGraphic& graphic, TGraphicClass format = nullptr);
 
-// Encodes graphic (as options.format when set) wholly in memory, then writes it to fileName
-// through SaveFileBytes, so an encoder failure touches no file at all.
+// Writes bytes to fileName through SaveFileBytes, or to options.standardOutput for "-".
+void WriteOutput(std::string_view bytes, const std::string& fileName, const SaveOptions& options);
+
+// EncodeGraphic as options.format, then WriteOutput.
 void SaveGraphic(TGraphic& graphic, const std::string& fileName, const SaveOptions& options = {});
 
-// The bytes the save command writes for picture, for the clipboard and drag and drop.
-std::vector<std::uint8_t> CaptionPngBytes(TBitmap& picture);
+// The bytes the save command writes for picture: PNG, or the registered class format names.
+// The clipboard and drag and drop take the same PNG.
+std::vector<std::uint8_t> CaptionBytes(TBitmap& picture, TGraphicClass format = nullptr);

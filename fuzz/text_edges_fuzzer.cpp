@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "app/cli_batch_table.h"
-#include "app/cli_compose.h"
+#include "app/caption_text.h"
 #include "app/cli_input.h"
 #include "app/cli_options.h"
 #include "app/utf8_text.h"

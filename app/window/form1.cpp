@@ -16,12 +16,14 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/composer.h"
 #include "app/save_command.h"
 #include "app/window/line_edit.h"
 #include "app/window/memo_edit.h"
 #include "app/window/picture_image.h"
 #include "app/window/picture_label.h"
 #include "app/window/sjis_input.h"
+#include "platform/font_lookup.h"
 
 namespace {
 
@@ -84,12 +86,11 @@ TForm1::TForm1(std::unique_ptr<TFormDialogs> dialogs, QWidget* parent)
 TForm1::~TForm1() = default;
 
 QFont TForm1::WindowFont() {
-  static const QStringList families = {QStringLiteral("ＭＳ Ｐゴシック"),
-                                       QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                                       QStringLiteral("VL PGothic")};
-  QFont font;
-  QStringList order = families;
-  for (const QString& family : families) {
+  // The canvas's own family list, so that the window and the picture show one face.
+  QStringList order;
+  for (const std::string& family : JapaneseGothicFamilies())
+    order.append(QString::fromStdString(family));
+  for (const QString& family : QStringList(order)) {
     if (QFontDatabase::hasFamily(family) &&
         QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese)) {
       order.removeAll(family);
@@ -97,6 +98,7 @@ QFont TForm1::WindowFont() {
       break;
     }
   }
+  QFont font;
   font.setFamilies(order);
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(12);
@@ -193,7 +195,7 @@ void TForm1::Button1Click() {
   Guarded([&] { composer_.Button1Click(); });
 }
 void TForm1::Button2Click() {
-  Guarded([&] { ::Button2Click(*this); });
+  Guarded([&] { composer_.Button2Click(); });
 }
 void TForm1::FormCreate() {
   Guarded([&] { composer_.FormCreate(); });
@@ -302,7 +304,7 @@ std::optional<std::string> TForm1::ExecuteSaveDialog() {
 std::unique_ptr<QMimeData> TForm1::PictureData() {
   auto data = std::make_unique<QMimeData>();
   data->setImageData(shown_);
-  const std::vector<std::uint8_t> png = CaptionPngBytes(picture_);
+  const std::vector<std::uint8_t> png = CaptionBytes(picture_);
   data->setData(QStringLiteral("image/png"),
                 QByteArray(reinterpret_cast<const char*>(png.data()), qsizetype(png.size())));
   return data;

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "app/cli_options.h"
+#include "app/cli_string_window.h"
+#include "platform/ansi_string.h"
 #include "app/cli_test_util.h"
 #include "app/temp_folder.h"
 #include "tests/libpng_decode.h"

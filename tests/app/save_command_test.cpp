@@ -49,7 +49,7 @@ TEST(SaveCommand, CancelledDialogWritesNothing) {
   const WorkingFolder inside(folder.Path());  // where a file without a folder would land
   ComposedWindow composed;
   composed.window.SaveFileName.reset();
-  Button2Click(composed.window);
+  composed.composer.Button2Click();
   EXPECT_TRUE(folder.Names().empty());
 }
 
@@ -57,7 +57,7 @@ TEST(SaveCommand, WritesThePictureWithTheGreyAsBackgroundAndOnlyTransparentEntry
   TempFolder folder;
   ComposedWindow composed;
   composed.window.SaveFileName = folder.File("caption.png");
-  Button2Click(composed.window);
+  composed.composer.Button2Click();
 
   const LibpngImage png = DecodePngFile(folder.File("caption.png"));
   ASSERT_TRUE(png.ok) << png.error;
@@ -82,13 +82,13 @@ TEST(SaveCommand, ReplacesAnExistingFileCompletelyAndLeavesNothingElse) {
   WriteFileBytes(target, std::string(100000, 'x'));  // longer than the new picture
   ComposedWindow composed;
   composed.window.SaveFileName = target;
-  Button2Click(composed.window);
+  composed.composer.Button2Click();
   const std::string first = ReadFileBytes(target);
   EXPECT_TRUE(DecodePngFile(target).ok);
   EXPECT_LT(first.size(), 100000u);
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"caption.png"});
 
-  Button2Click(composed.window);  // an unchanged picture saves the same bytes
+  composed.composer.Button2Click();  // an unchanged picture saves the same bytes
   EXPECT_EQ(ReadFileBytes(target), first);
 }
 
@@ -99,7 +99,7 @@ TEST(SaveCommand, KeepsThePermissionsOfTheFileItReplaces) {
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   ComposedWindow composed;
   composed.window.SaveFileName = target;
-  Button2Click(composed.window);
+  composed.composer.Button2Click();
   struct stat info {};
   ASSERT_EQ(::stat(target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -113,7 +113,7 @@ TEST(SaveCommand, SavingThroughASymbolicLinkReplacesItsTarget) {
   std::filesystem::create_symlink(real, link);
   ComposedWindow composed;
   composed.window.SaveFileName = link;
-  Button2Click(composed.window);
+  composed.composer.Button2Click();
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_TRUE(DecodePngFile(real).ok);
 }
@@ -124,7 +124,7 @@ TEST(SaveCommand, AFolderThatCannotBeWrittenRaisesTheCreateErrorNamingTheFile) {
   ComposedWindow composed;
   composed.window.SaveFileName = target;
   try {
-    Button2Click(composed.window);
+    composed.composer.Button2Click();
     FAIL() << "the save succeeded";
   } catch (const EFCreateError& e) {
     EXPECT_EQ(e.Message(), AnsiString::FromUtf8("ファイル " + target + " を作成できません"));
