@@ -7,6 +7,7 @@
 #include "app/cli_convert.h"
 #include "app/cli_formats.h"
 #include "app/cli_info.h"
+#include "app/cli_serve.h"
 #include "app/os_error.h"
 #include "app/release.h"
 #include "app/utf8_text.h"
@@ -21,13 +22,14 @@ const char kHelp[] =
     "  batch     many caption pictures from a tab-separated table, on all cores\n"
     "  info      what Nimbrel's readers see in PNG and BMP files\n"
     "  convert   re-encode between BMP and PNG\n"
+    "  serve     the caption page and its HTTP API, for a browser or a web site\n"
     "  help      this overview, or 'nimbrel-cli help COMMAND' for a command's options\n"
     "\n"
     "'nimbrel-cli COMMAND --help' describes each command; 'nimbrel-cli --version' prints the\n"
     "version. A file named '-' is standard input or standard output.\n";
 
 const CliCommand* const kCommands[] = {&kComposeCommand, &kBatchCommand, &kInfoCommand,
-                                       &kConvertCommand};
+                                       &kConvertCommand, &kServeCommand};
 
 const CliCommand* FindCommand(const std::string& name) {
   for (const CliCommand* command : kCommands)
@@ -65,7 +67,7 @@ int RunHelp(const std::vector<std::string>& args, CliIo& io) {
   }
   const CliCommand* command = args.size() == 1 ? FindCommand(args.front()) : nullptr;
   if (command == nullptr) {
-    io.err << "nimbrel-cli help: give one command: compose, batch, info or convert\n";
+    io.err << "nimbrel-cli help: give one command: compose, batch, info, convert or serve\n";
     return kExitUsage;
   }
   io.out << command->help;
