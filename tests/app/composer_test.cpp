@@ -63,8 +63,14 @@ struct LayoutCase {
   const char* second;
   std::vector<AnsiString> description;
   COLORREF text, outline;
+  std::pair<int, int> firstInk, lastInk;  // (x, y), from the face the picture is drawn in
   friend void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
 };
+
+bool InBar(int y, int headingLines) {
+  const int lower = headingLines == 2 ? 40 : 25;
+  return headingLines > 0 && ((y >= 6 && y < 10) || (y >= lower && y < lower + 4));
+}
 
 class ComposerLayoutTest : public ComposerTest, public ::testing::WithParamInterface<LayoutCase> {};
 
@@ -102,23 +108,36 @@ TEST_P(ComposerLayoutTest, MatchesTheLayoutTablePixelForPixel) {
         ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << int(actual.At(x, y))
                       << ", expected " << int(model.Picture().At(x, y));
   EXPECT_EQ(differences, 0);
+  // Literal positions too, since the model draws with the product's own DrawText: the first and
+  // last text-colour pixel outside the bars, in reading order.
+  const BYTE ink = NearestEntry(window.picture, c.text);
+  std::vector<std::pair<int, int>> inked;
+  for (int y = 0; y < 180; ++y)
+    for (int x = 0; x < 310; ++x)
+      if (actual.At(x, y) == ink && !InBar(y, heading)) inked.push_back({x, y});
+  ASSERT_FALSE(inked.empty());
+  EXPECT_EQ(inked.front(), c.firstInk);
+  EXPECT_EQ(inked.back(), c.lastInk);
 }
 
 const AnsiString kWide = "ＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷ"_sj;
 
+// One case a line.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, ComposerLayoutTest,
     ::testing::Values(
-        LayoutCase{"TwoLineHeading", "Title", "2026/12/07", Lines(8), kRed, kBlue},
-        LayoutCase{"TitleOnly", "タイトル", "", Lines(9), clWhite, clBlack},
-        LayoutCase{"SecondLineOnly", "", "発売日", Lines(9), kRed, kBlue},
-        LayoutCase{"BlankTitleCountsAsAHeading", "   ", "", Lines(3), kRed, kBlue},
-        LayoutCase{"NoHeading", "", "", Lines(11, "説明 "_sj.c_str()), kRed, kBlue},
-        LayoutCase{"EmptyLinesKeepTheirSlots", "", "", {"a", "", "", "d"}, kRed, kBlue},
-        LayoutCase{"WideHeadingIsCentredAndCut", kWide.c_str(), "x", {}, kRed, kBlue},
-        LayoutCase{"UnguardedWideLineIsCutAtTheRightEdge", "", "", {kWide}, kRed, kBlue},
-        LayoutCase{"SameTextAndOutlineColour", "Title", "Second", Lines(2), kRed, kRed}),
+        LayoutCase{"TwoLineHeading", "Title", "2026/12/07", Lines(8), kRed, kBlue, {141, 14}, {45, 172}},
+        LayoutCase{"TitleOnly", "タイトル", "", Lines(9), clWhite, clBlack, {118, 13}, {44, 173}},
+        LayoutCase{"SecondLineOnly", "", "発売日", Lines(9), kRed, kBlue, {133, 13}, {44, 173}},
+        LayoutCase{"BlankTitleCountsAsAHeading", "   ", "", Lines(3), kRed, kBlue, {12, 37}, {45, 77}},
+        LayoutCase{"NoHeading", "", "", Lines(11, "説明 "_sj.c_str()), kRed, kBlue, {11, 7}, {34, 176}},
+        LayoutCase{"EmptyLinesKeepTheirSlots", "", "", {"a", "", "", "d"}, kRed, kBlue, {12, 10}, {16, 63}},
+        LayoutCase{"WideHeadingIsCentredAndCut", kWide.c_str(), "x", {}, kRed, kBlue, {1, 14}, {157, 37}},
+        LayoutCase{"UnguardedWideLineIsCutAtTheRightEdge", "", "", {kWide}, kRed, kBlue, {10, 7}, {307, 14}},
+        LayoutCase{"SameTextAndOutlineColour", "Title", "Second", Lines(2), kRed, kRed, {140, 13}, {47, 77}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(ComposerTest, EqualColoursMakeSolidBars) {
   window.title = "T";
