@@ -30,6 +30,8 @@ struct CaptionServer::Core : ServerCore {
   void Accept();
   void OnAccept(boost::system::error_code error, tcp::socket socket);
   void Stop();
+  // Nothing is in flight any more: what kept io running while it drained can go.
+  void Finish();
 
   tcp::acceptor acceptor;
   net::steady_timer drainTimer;
@@ -62,14 +64,19 @@ void CaptionServer::Core::Stop() {
   if (stopping.exchange(true)) return;
   boost::system::error_code ignored;
   acceptor.close(ignored);
-  if (signals) signals->cancel(ignored);
   drainTimer.expires_after(options.limits.drainTimeout);
   drainTimer.async_wait([this](boost::system::error_code error) {
     if (!error) io.stop();  // what did not finish in time is cut off
   });
-  drained = [this] { drainTimer.cancel(); };
+  drained = [this] { Finish(); };
   ShutDownSessions();
-  if (metrics.Connections() == 0) drainTimer.cancel();
+  if (metrics.Connections() == 0) Finish();
+}
+
+void CaptionServer::Core::Finish() {
+  boost::system::error_code ignored;
+  drainTimer.cancel();
+  if (signals) signals->cancel(ignored);
 }
 
 CaptionServer::CaptionServer(const ServeOptions& options, CaptionApi api)
@@ -100,8 +107,13 @@ unsigned short CaptionServer::Port() const {
 
 void CaptionServer::StopOnSignals() {
   core_->signals.emplace(core_->io, SIGINT, SIGTERM);
+  // The first signal drains; a second one, from someone who will not wait, ends it at once.
   core_->signals->async_wait([this](boost::system::error_code error, int) {
-    if (!error) core_->Stop();
+    if (error) return;
+    core_->signals->async_wait([this](boost::system::error_code again, int) {
+      if (!again) core_->io.stop();
+    });
+    core_->Stop();  // after the second wait is set, which Finish may cancel at once
   });
 }
 

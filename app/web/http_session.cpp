@@ -268,18 +268,18 @@ void HttpSession::Linger() {
   beast::error_code ignored;
   stream_.socket().shutdown(net::ip::tcp::socket::shutdown_send, ignored);
   stream_.expires_after(kLingerTime);
-  auto drop = std::make_shared<std::array<char, 4096>>();
-  auto left = std::make_shared<std::size_t>(kLingerBytes);
-  auto read = std::make_shared<std::function<void(beast::error_code, std::size_t)>>();
-  *read = [self = shared_from_this(), drop, left, read](beast::error_code error, std::size_t n) {
-    *left -= std::min(*left, n);
-    if (error || *left == 0) {
-      *read = nullptr;  // breaks the cycle through the handler
-      return self->Close();
-    }
-    self->stream_.async_read_some(net::buffer(*drop), *read);
-  };
-  stream_.async_read_some(net::buffer(*drop), *read);
+  lingerBuffer_ = std::make_unique<std::array<char, 4096>>();
+  lingerLeft_ = kLingerBytes;
+  DropUnread();
+}
+
+void HttpSession::DropUnread() {
+  stream_.async_read_some(net::buffer(*lingerBuffer_),
+                          [self = shared_from_this()](beast::error_code error, std::size_t n) {
+                            self->lingerLeft_ -= std::min(self->lingerLeft_, n);
+                            if (error || self->lingerLeft_ == 0) return self->Close();
+                            self->DropUnread();
+                          });
 }
 
 void HttpSession::Close() {

@@ -2,6 +2,7 @@
 // order, kept alive until the client or the server ends it.
 #pragma once
 
+#include <array>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -38,6 +39,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void Send(WebAnswer answer, bool closeAfter = false);
   void OnWrite(bool keepAlive, boost::beast::error_code error);
   void Linger();
+  void DropUnread();
   void Close();
 
   ServerCore& core_;
@@ -45,6 +47,8 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   boost::beast::flat_buffer buffer_;
   std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
   std::shared_ptr<void> response_;  // the message being written, alive until written
+  std::unique_ptr<std::array<char, 4096>> lingerBuffer_;
+  std::size_t lingerLeft_ = 0;
   std::uint64_t id_ = 0;
   std::string route_;  // the metrics' label of the request being answered
   std::chrono::steady_clock::time_point started_;
