@@ -128,8 +128,10 @@ void Reserve(int fd, std::size_t size) {
   while (error == EINTR);
   if (error == 0 || error == EOPNOTSUPP || error == EINVAL || error == EBADF) return;
   struct stat after {};
-  if (::fstat(fd, &after) == 0 && after.st_size > before.st_size)
-    (void)::ftruncate(fd, before.st_size);
+  // Shrinking back is best effort: the reservation's error is the one to report either way.
+  if (::fstat(fd, &after) == 0 && after.st_size > before.st_size &&
+      ::ftruncate(fd, before.st_size) != 0) {
+  }
   WriteError(error);
 }
 
