@@ -1,6 +1,7 @@
 // The program: start-up in the order the libraries expect, the window, the loop, and the
 // unregistration of the PNG format at exit.
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <iostream>
 
@@ -18,7 +19,13 @@ int main(int argc, char** argv) {
   const PngFormatRegistration pngFormat;  // until the program ends, after the window is gone
   QApplication::setApplicationName(QStringLiteral("Nimbrel"));  // also the X11 window class
   QApplication::setDesktopFileName(QStringLiteral(NIMBREL_APP_ID));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/nimbrel-256.png")));
+  // The installed theme's icon, else the renderings built in: every size drawn for itself, so a
+  // title bar does not shrink the largest.
+  QIcon builtIn;
+  for (const QString& name :
+       QDir(QStringLiteral(":/")).entryList({QStringLiteral("nimbrel-*.png")}))
+    builtIn.addFile(QStringLiteral(":/") + name);
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(NIMBREL_APP_ID), builtIn));
   QApplication::setFont(TForm1::WindowFont());  // so the dialogs and boxes match the window
   const TQtTranslation qtTexts;                 // before the window builds its dialogs
 
