@@ -31,7 +31,9 @@ std::string HiddenName(const std::string& base) {
   char suffix[40];
   std::snprintf(suffix, sizeof suffix, ".%x.%x.%08x", static_cast<unsigned>(::getpid()),
                 counter.fetch_add(1), static_cast<unsigned>(generator()));
-  return "." + base.substr(0, kHiddenBaseLength) + suffix + std::string(kTemporarySuffix);
+  std::string name = ".";
+  name.append(base, 0, kHiddenBaseLength).append(suffix).append(kTemporarySuffix);
+  return name;
 }
 
 bool IsHex(std::string_view digits, std::size_t minimum, std::size_t maximum) {

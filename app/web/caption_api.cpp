@@ -122,7 +122,10 @@ Json NoticeList(const std::vector<AnsiString>& notices) {
 
 std::string JoinLines(const std::vector<AnsiString>& lines) {
   std::string text;
-  for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "\n" : "") + MessageUtf8(lines[i]);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += '\n';
+    text += MessageUtf8(lines[i]);
+  }
   return text;
 }
 
