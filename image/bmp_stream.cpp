@@ -1,8 +1,8 @@
 // BMP files through the framework's streams: the reader (with the leading-block fallback) and
 // the writers of the whole image and of a rectangle.
 #include <cstring>
-#include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "image/bmp_decode.h"
@@ -74,9 +74,9 @@ void TVynCustomDIB::LoadFromStream(TStream& stream) {
     if (!HasSignature(header)) RaiseDIBError("LoadFromStream", "not BMPFile");
   }
   // The image keeps its store until the new one is complete.
-  std::unique_ptr<TVynCustomInternalDIB> store(CreateInternalDIB());
+  RefPtr<TVynCustomInternalDIB> store = CreateInternalDIB();
   DecodeBmp(source, kStreamMessages, std::optional<std::uint64_t>(OffBits(header)), *store);
-  ReplaceImage(store.release());
+  ReplaceImage(std::move(store));
   Changed();
 }
 

@@ -1,6 +1,6 @@
 #include "image/custom_dib.h"
 
-#include <memory>
+#include <utility>
 
 #include "image/dib_error.h"
 #include "platform/canvas.h"
@@ -11,12 +11,12 @@ TVynCustomDIB::TVynCustomDIB() {
 }
 
 TVynCustomDIB::~TVynCustomDIB() {
+  // The canvas lets go of the store's context before either goes.
   ReleaseImage();
-  delete FCanvas;
 }
 
-TVynCustomInternalDIB* TVynCustomDIB::CreateInternalDIB() {
-  return new TVynCustomInternalDIB();
+RefPtr<TVynCustomInternalDIB> TVynCustomDIB::CreateInternalDIB() {
+  return MakeRef<TVynCustomInternalDIB>();
 }
 
 void TVynCustomDIB::CopyFileInfo(TVynCustomDIB& target) {
@@ -49,27 +49,20 @@ void TVynCustomDIB::ReleaseDCBinding() {
 void TVynCustomDIB::ReleaseImage() {
   if (FImage == nullptr) return;
   ReleaseDCBinding();
-  TVynCustomInternalDIB* store = FImage;
-  FImage = nullptr;
-  store->Release();
+  FImage.reset();
 }
 
-void TVynCustomDIB::TakeImage(TVynCustomInternalDIB* store) {
-  FImage = store;
-}
-
-void TVynCustomDIB::ReplaceImage(TVynCustomInternalDIB* store) {
+void TVynCustomDIB::ReplaceImage(RefPtr<TVynCustomInternalDIB> store) {
   ReleaseImage();
-  TakeImage(store);
+  FImage = std::move(store);
   SyncPaletteModified();
 }
 
 void TVynCustomDIB::ShareImage(TVynCustomDIB& source) {
-  TVynCustomInternalDIB* store = source.FImage;
-  if (store == FImage) return;
-  if (store != nullptr) store->AddRef();
+  if (source.FImage == FImage) return;
+  RefPtr<TVynCustomInternalDIB> shared = source.FImage;
   ReleaseImage();
-  TakeImage(store);
+  FImage = std::move(shared);
 }
 
 void TVynCustomDIB::SyncPaletteModified() {
@@ -78,12 +71,10 @@ void TVynCustomDIB::SyncPaletteModified() {
 
 void TVynCustomDIB::Unshare() {
   if (FImage->RefCount() == 1) return;
-  std::unique_ptr<TVynCustomInternalDIB> own(CreateInternalDIB());
+  RefPtr<TVynCustomInternalDIB> own = CreateInternalDIB();
   ReleaseDCBinding();
   FImage->CopyImage(*own);
-  ReleaseImage();
-  TakeImage(own.release());
-  SyncPaletteModified();
+  ReplaceImage(std::move(own));
 }
 
 // ---- geometry and palette -----------------------------------------------------------------

@@ -2,9 +2,11 @@
 // store, shared after Assign and copied on the first change.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "image/internal_dib.h"
+#include "image/ref_ptr.h"
 #include "platform/ansi_string.h"
 #include "platform/graphic.h"
 
@@ -30,7 +32,8 @@ class TVynCustomDIB : public TLmGraphic {
   void LoadFromClipboardFormat(WORD format, HANDLE data, HPALETTE palette) override;
   void SaveToClipboardFormat(WORD& format, HANDLE& data, HPALETTE& palette) override;
 
-  virtual TVynCustomInternalDIB* CreateInternalDIB();
+  // A new store of the kind this image keeps (the default 8 × 8 picture).
+  virtual RefPtr<TVynCustomInternalDIB> CreateInternalDIB();
   virtual void CopyFileInfo(TVynCustomDIB& target);
   virtual void RectSaveToFile(const std::string& fileName, int left, int top, int width,
                               int height);
@@ -47,7 +50,7 @@ class TVynCustomDIB : public TLmGraphic {
   void FreeDCHandle();
 
   // The store, for the codecs; nullptr only while a store is being replaced.
-  TVynCustomInternalDIB* Image() const { return FImage; }
+  TVynCustomInternalDIB* Image() const { return FImage.get(); }
 
   // Source-file information, filled by the PNG reader.
   int FInfoOffsetX = 0;
@@ -70,18 +73,15 @@ class TVynCustomDIB : public TLmGraphic {
   void SyncPaletteModified();
   // Drops this image's reference (FImage becomes nullptr).
   void ReleaseImage();
-  // Takes store (already counted for this image) as FImage.
-  void TakeImage(TVynCustomInternalDIB* store);
   // Releases the device-context binding of the store and the canvas.
   void ReleaseDCBinding();
-  // Installs a store made for this image (one reference, already counted): releases the old
-  // one, takes store, then SyncPaletteModified. Loaders build the new store under a
-  // std::unique_ptr and hand it over with ReplaceImage(store.release()) once it is complete.
-  void ReplaceImage(TVynCustomInternalDIB* store);
-  // Makes this image reference source's store (one more reference) in place of its own.
+  // Installs store in place of the current one, then SyncPaletteModified. Loaders fill a new
+  // store and move it in here only once it is complete, so a failed load leaves the old one.
+  void ReplaceImage(RefPtr<TVynCustomInternalDIB> store);
+  // Makes this image share source's store in place of its own.
   void ShareImage(TVynCustomDIB& source);
 
-  TCanvas* FCanvas = nullptr;
+  std::unique_ptr<TCanvas> FCanvas;
   bool FCanvasBound = false;
-  TVynCustomInternalDIB* FImage = nullptr;
+  RefPtr<TVynCustomInternalDIB> FImage;
 };

@@ -1,7 +1,7 @@
 // The image as a packed DIB in global memory: the clipboard's CF_DIB format.
 #include <cstring>
-#include <memory>
 #include <optional>
+#include <utility>
 
 #include "image/bmp_decode.h"
 #include "image/bmp_limits.h"
@@ -34,14 +34,14 @@ class GlobalLockGuard {
 void TVynCustomDIB::LoadFromClipboardFormat(WORD format, HANDLE data, HPALETTE) {
   if (format != CF_DIB || data == nullptr)
     RaiseDIBError("LoadFromClipBoardFormat", "Invalid Clipboard Format or No Data");
-  std::unique_ptr<TVynCustomInternalDIB> store(CreateInternalDIB());
+  RefPtr<TVynCustomInternalDIB> store = CreateInternalDIB();
   {
     GlobalLockGuard lock(data);
     // Every read is bounded by the size of the block, not by what its header claims.
     BmpMemorySource source(lock.Data(), GlobalSize(data), kClipboardMessages.method);
     DecodeBmp(source, kClipboardMessages, std::nullopt, *store);
   }
-  ReplaceImage(store.release());
+  ReplaceImage(std::move(store));
   Changed();
 }
 

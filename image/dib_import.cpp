@@ -1,6 +1,5 @@
 // Bringing pictures into the image model and taking them out again: Assign and AssignTo with
-// framework bitmaps and other images, InportBitmap of a GDI bitmap handle, and the DIB section
-// over the store's own pixel memory.
+// framework bitmaps and other images, and InportBitmap of a GDI bitmap handle.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +8,7 @@
 #include "image/custom_dib.h"
 #include "image/dib_error.h"
 #include "platform/bitmap.h"
+#include "platform/gdi_owner.h"
 #include "platform/gdi_scope.h"
 
 namespace {
@@ -55,6 +55,14 @@ void ReadThroughGDI(TBitmap& bitmap, const TVynDIBDesc& d) {
   ScreenDC screen;
   PaletteSelection selection(screen.get(), bitmap.Palette());
   GetDIBits(screen.get(), bitmap.Handle(), 0, UINT(d.Height), d.Bits, InfoOf(d), DIB_RGB_COLORS);
+}
+
+// The palette a picture read from bitmap keeps, if any.
+PaletteOwner PaletteFor(TBitmap& bitmap, int bitCount) {
+  if (bitmap.Palette() != nullptr) return PaletteOwner(CopyPalette(bitmap.Palette()));
+  // A palette display shows true-colour pictures through the halftone palette.
+  if (bitCount > 8 && PaletteDisplayFlag()) return PaletteOwner(CreateLibraryHalftonePalette());
+  return nullptr;
 }
 
 TPixelFormat FormatFor(int bitCount) {
@@ -113,23 +121,12 @@ void TVynCustomDIB::Assign(TPersistent* source) {
     ReadThroughGDI(*bitmap, FImage->Desc());
   }
 
-  HPALETTE palette = nullptr;
-  if (bitmap->Palette() != nullptr) {
-    palette = CopyPalette(bitmap->Palette());
-  } else if (bitCount > 8 && PaletteDisplayFlag()) {
-    // A palette display shows true-colour pictures through the halftone palette.
-    palette = CreateLibraryHalftonePalette();
-  }
+  PaletteOwner palette = PaletteFor(*bitmap, bitCount);
   if (palette != nullptr) {
-    try {
-      SetPalette(palette);
-    } catch (...) {
-      // The store adopts the palette only once it has read it.
-      if (FImage == nullptr || !FImage->HasImage() || FImage->GetPaletteHandle() != palette) {
-        DeleteObject(palette);
-      }
-      throw;
-    }
+    // As SetPalette would, with its own change notice; the store is this image's own.
+    FImage->AdoptPalette(std::move(palette));
+    SyncPaletteModified();
+    Changed();
   }
   SyncPaletteModified();
   Changed();
@@ -199,21 +196,4 @@ void TVynCustomInternalDIB::InportBitmap(HBITMAP bitmap, HPALETTE palette) {
   desc.HeightSpecific = yRes;
   WriteDescResolution(desc);
   guard.Attach();
-}
-
-HBITMAP TVynCustomInternalDIB::CreateBMPHandle() {
-  if (FBitmap != nullptr) return FBitmap;
-  ScreenDC screen;
-  if (screen.get() == nullptr) RaiseDIBError("CreateBMPHandle", "Cannot Create Memory DC");
-  HBITMAP made = nullptr;
-  {
-    PaletteSelection selection(screen.get(), GetPaletteHandle());
-    // The section maps the store's own pixel memory: GDI and the store see the same pixels.
-    void* bits = nullptr;
-    made = CreateDIBSection(screen.get(), InfoOf(FDesc), DIB_RGB_COLORS, &bits, FDesc.Section, 0);
-  }
-  if (made == nullptr) RaiseDIBError("CreateBMPHandle", "not Create Bitmap Handle");
-  FBitmap = made;
-  GdiFlush();
-  return FBitmap;
 }

@@ -6,12 +6,11 @@
 #include "image/dib_error.h"
 #include "image/dib_routines.h"
 #include "platform/exception.h"
-#include "platform/palette_match.h"
+#include "platform/gdi_scope.h"
 #include "platform/row_size.h"
 
 namespace {
 
-constexpr std::size_t kEntryTablesSize = 512;  // entry flags followed by the alpha table
 constexpr int kLogPaletteVersion = 0x300;
 
 bool IsSupportedBitCount(int bitCount) {
@@ -44,84 +43,20 @@ void WriteInfoHeader(TVynDIBDesc& desc) {
   h.biClrUsed = DWORD(desc.PaletteCount);
 }
 
-// A palette colour as COLORREF (red in the low byte).
-COLORREF EntryColor(const RGBQUAD& q) {
-  return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
-}
-
 DWORD KeyMode(DWORD flags, int shift) {
   return (flags >> shift) & kTransModeMask;
 }
 
 }  // namespace
 
-// ---- descriptor helpers -------------------------------------------------------------------
-
-void WriteDescResolution(TVynDIBDesc& desc) {
-  if (desc.InfoHeader == nullptr) return;
-  BITMAPINFOHEADER& h = *desc.InfoHeader;
-  switch (desc.UnitSpecifier) {
-    case 0:
-      h.biXPelsPerMeter = 0;
-      h.biYPelsPerMeter = 0;
-      break;
-    case 1:
-      h.biXPelsPerMeter = desc.WidthSpecific;
-      h.biYPelsPerMeter = desc.HeightSpecific;
-      break;
-    case 2:
-      h.biXPelsPerMeter = DpiToPelsPerMeter(desc.WidthSpecific);
-      h.biYPelsPerMeter = DpiToPelsPerMeter(desc.HeightSpecific);
-      break;
-    default:
-      break;
-  }
-}
-
-void CopyDescResolution(const TVynDIBDesc& from, TVynDIBDesc& to) {
-  to.UnitSpecifier = from.UnitSpecifier;
-  to.WidthSpecific = from.WidthSpecific;
-  to.HeightSpecific = from.HeightSpecific;
-  WriteDescResolution(to);
-}
-
-void CopyDescColorKeys(const TVynDIBDesc& from, TVynDIBDesc& to) {
-  to.Gamma = from.Gamma;
-  to.KeyFlags = from.KeyFlags;
-  to.TransValue = from.TransValue;
-  to.Reserved1 = from.Reserved1;
-  to.BGValue = from.BGValue;
-  to.Reserved2 = from.Reserved2;
-  to.AlphaCount = from.AlphaCount;
-}
-
-void CopyDescColorTables(const TVynDIBDesc& from, TVynDIBDesc& to) {
-  std::memcpy(to.Tables, from.Tables, kEntryTablesSize);
-  std::memcpy(to.Palette, from.Palette, kMaxPaletteEntries * sizeof(RGBQUAD));
-  to.PaletteCount = from.PaletteCount;
-  to.InfoHeader->biClrUsed = DWORD(from.PaletteCount);
-}
-
-int NearestPaletteIndex(const RGBQUAD* palette, int count, COLORREF color) {
-  return NearestColorIndex(palette, std::min(count, kMaxPaletteEntries), GetRValue(color),
-                           GetGValue(color), GetBValue(color));
-}
-
 // ---- lifecycle ----------------------------------------------------------------------------
 
 TVynCustomInternalDIB::TVynCustomInternalDIB() {
   CreateImage(8, 8, false, nullptr, 0, 1);
-  FRefCount = 1;
 }
 
 TVynCustomInternalDIB::~TVynCustomInternalDIB() {
   TVynCustomInternalDIB::FreeImage();  // FDC, a member, is released after this
-}
-
-bool TVynCustomInternalDIB::Release() {
-  if (--FRefCount > 0) return false;
-  delete this;
-  return true;
 }
 
 bool TVynCustomInternalDIB::TakePaletteChanged() {
@@ -241,10 +176,12 @@ void TVynCustomInternalDIB::AttachImage(const TVynDIBDesc& desc) {
 
 void TVynCustomInternalDIB::DropHandles() {
   FDC.DeselectAll();
-  if (FBitmap != nullptr) DeleteObject(FBitmap);
-  if (FPalette != nullptr) DeleteObject(FPalette);
-  FBitmap = nullptr;
-  FPalette = nullptr;
+  FBitmap.reset();
+  FPalette.reset();
+}
+
+void TVynCustomInternalDIB::InstallAccessors() {
+  FPixels = &PixelAccessorsFor(FHasImage ? FDesc.BitCount : 0);
 }
 
 void TVynCustomInternalDIB::FreeImage() {
@@ -402,10 +339,7 @@ COLORREF TVynCustomInternalDIB::GetPaletteColor(int index) {
 }
 
 COLORREF TVynCustomInternalDIB::GetColorRef(int index) {
-  if (!FHasImage || index < 0 || index >= FDesc.PaletteCount)
-    RaiseDIBError("GetColorRef", "over PaletteIndex");
-  const RGBQUAD& e = FDesc.Palette[index];
-  return (COLORREF(e.rgbRed) << 16) + (COLORREF(e.rgbGreen) << 8) + e.rgbBlue;
+  return PaletteColorRef(FDesc.Palette, FHasImage ? FDesc.PaletteCount : 0, index);
 }
 
 HPALETTE TVynCustomInternalDIB::GetPaletteHandle() {
@@ -424,19 +358,28 @@ HPALETTE TVynCustomInternalDIB::GetPaletteHandle() {
       const RGBQUAD& q = FDesc.Palette[i];
       log.palPalEntry[i] = PALETTEENTRY{q.rgbRed, q.rgbGreen, q.rgbBlue, flags[i]};
     }
-    FPalette = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&log));
+    FPalette.reset(CreatePalette(reinterpret_cast<const LOGPALETTE*>(&log)));
   }
-  return FPalette;
+  return FPalette.get();
 }
 
 void TVynCustomInternalDIB::SetPaletteHandle(HPALETTE value) {
-  if (!FHasImage) RaiseDIBError("SetPaletteHandle", "not Image Data!");
-  if (value == nullptr) {
-    FDC.DeselectPalette();
-    if (FPalette != nullptr) DeleteObject(FPalette);
-    FPalette = nullptr;
-    return;
+  ReadPaletteEntries(value);
+  if (value != nullptr && value == FPalette.get()) {
+    SelectNewPalette();
+  } else {
+    UsePalette(PaletteOwner(value));
   }
+}
+
+void TVynCustomInternalDIB::AdoptPalette(PaletteOwner palette) {
+  ReadPaletteEntries(palette.get());
+  UsePalette(std::move(palette));
+}
+
+void TVynCustomInternalDIB::ReadPaletteEntries(HPALETTE value) {
+  if (!FHasImage) RaiseDIBError("SetPaletteHandle", "not Image Data!");
+  if (value == nullptr) return;
   PALETTEENTRY entries[kMaxPaletteEntries];
   const UINT read = GetPaletteEntries(value, 0, kMaxPaletteEntries, entries);
   if (read == 0) RaiseDIBError("SetPaletteHandle", "Invalid Palette");
@@ -448,20 +391,40 @@ void TVynCustomInternalDIB::SetPaletteHandle(HPALETTE value) {
     FDesc.Palette[i] = RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
     flags[i] = entries[i].peFlags;
   }
-  if (value != FPalette) {
-    FDC.DeselectPalette();
-    if (FPalette != nullptr) DeleteObject(FPalette);
-    FPalette = value;
-  }
-  FDC.SelectPalette(FPalette);
+}
+
+void TVynCustomInternalDIB::UsePalette(PaletteOwner palette) {
+  FDC.DeselectPalette();
+  FPalette = std::move(palette);
+  if (FPalette != nullptr) SelectNewPalette();
+}
+
+void TVynCustomInternalDIB::SelectNewPalette() {
+  FDC.SelectPalette(FPalette.get());
   if (FBitmap != nullptr) {
     // The section carries its own colour table, so it is made again from the new entries.
     FDC.DeselectBitmap();
-    DeleteObject(FBitmap);
-    FBitmap = nullptr;
+    FBitmap.reset();
     CreateBMPHandle();
-    FDC.SelectBitmap(FBitmap);
+    FDC.SelectBitmap(FBitmap.get());
   }
+}
+
+HBITMAP TVynCustomInternalDIB::CreateBMPHandle() {
+  if (FBitmap != nullptr) return FBitmap.get();
+  ScreenDC screen;
+  if (screen.get() == nullptr) RaiseDIBError("CreateBMPHandle", "Cannot Create Memory DC");
+  {
+    PaletteSelection selection(screen.get(), GetPaletteHandle());
+    // The section maps the store's own pixel memory: GDI and the store see the same pixels.
+    void* bits = nullptr;
+    FBitmap.reset(CreateDIBSection(screen.get(),
+                                   reinterpret_cast<const BITMAPINFO*>(FDesc.InfoHeader),
+                                   DIB_RGB_COLORS, &bits, FDesc.Section, 0));
+  }
+  if (FBitmap == nullptr) RaiseDIBError("CreateBMPHandle", "not Create Bitmap Handle");
+  GdiFlush();
+  return FBitmap.get();
 }
 
 // ---- device context -----------------------------------------------------------------------
@@ -479,6 +442,6 @@ void TVynCustomInternalDIB::ReleaseDC() {
 void TVynCustomInternalDIB::SelectIntoDC() {
   if (FDC.dc() == nullptr || !FHasImage) return;
   GetPaletteHandle();
-  FDC.SelectPalette(FPalette);
-  FDC.SelectBitmap(FBitmap);
+  FDC.SelectPalette(FPalette.get());
+  FDC.SelectBitmap(FBitmap.get());
 }

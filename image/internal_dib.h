@@ -3,11 +3,15 @@
 
 #include "image/dc_selection.h"
 #include "image/dib_desc.h"
+#include "image/dib_pixels.h"
+#include "image/ref_ptr.h"
 #include "platform/gdi.h"
+#include "platform/gdi_owner.h"
 
-class TVynCustomInternalDIB {
+// Images hold their store through a RefPtr: RefCount() is the number of images sharing it.
+class TVynCustomInternalDIB : public RefCounted {
  public:
-  // An 8 × 8 1-bit image with two black entries; one reference.
+  // An 8 × 8 1-bit image with two black entries.
   TVynCustomInternalDIB();
   virtual ~TVynCustomInternalDIB();
   TVynCustomInternalDIB(const TVynCustomInternalDIB&) = delete;
@@ -48,10 +52,12 @@ class TVynCustomInternalDIB {
 
   HPALETTE GetPaletteHandle();
   // The palette object if one has been made; nullptr otherwise. Never makes one.
-  HPALETTE MadePaletteHandle() const { return FPalette; }
+  HPALETTE MadePaletteHandle() const { return FPalette.get(); }
   // Takes ownership of value, except when it raises "SetPaletteHandle: Invalid Palette" (the
   // caller keeps it then). Setting the store's own handle again keeps it.
   void SetPaletteHandle(HPALETTE value);
+  // SetPaletteHandle of a palette object made for this store; when it raises, the palette goes.
+  void AdoptPalette(PaletteOwner palette);
   COLORREF GetPaletteColor(int index);  // the entry as COLORREF; 0 without a palette
   int GetNearestPaletteIndex(COLORREF color);
   COLORREF GetColorRef(int index);  // the entry as 0x00RRGGBB (red in the high byte)
@@ -69,10 +75,10 @@ class TVynCustomInternalDIB {
   // Pixel accessors for the current bit count; x, y with y = 0 the top row, inside the image.
   // GetPixelColor gives a COLORREF for every bit count (a palette entry's colour for 1 to 8
   // bits), so that it reads back what SetPixelColor wrote.
-  DWORD GetPixel(int x, int y) { return (this->*FGetPixel)(x, y); }
-  void SetPixel(int x, int y, DWORD value) { (this->*FSetPixel)(x, y, value); }
-  COLORREF GetPixelColor(int x, int y) { return (this->*FGetPixelColor)(x, y); }
-  void SetPixelColor(int x, int y, COLORREF color) { (this->*FSetPixelColor)(x, y, color); }
+  DWORD GetPixel(int x, int y) { return FPixels->Get(FDesc, x, y); }
+  void SetPixel(int x, int y, DWORD value) { FPixels->Set(FDesc, x, y, value); }
+  COLORREF GetPixelColor(int x, int y) { return FPixels->GetColor(FDesc, x, y); }
+  void SetPixelColor(int x, int y, COLORREF color) { FPixels->SetColor(FDesc, x, y, color); }
 
   bool HasImage() const { return FHasImage; }
   int Width() const { return FDesc.Width; }
@@ -85,12 +91,6 @@ class TVynCustomInternalDIB {
   TVynDIBDesc& Desc() { return FDesc; }
   const TVynDIBDesc& Desc() const { return FDesc; }
 
-  // Reference counting: a TVynCustomDIB holds one reference.
-  int RefCount() const { return FRefCount; }
-  void AddRef() { ++FRefCount; }
-  // Drops one reference and deletes the store at 0. Returns true when it was deleted.
-  bool Release();
-
   // Moves FPaletteChanged out: true when storage was attached since the last call.
   bool TakePaletteChanged();
   // Deselects the palette and bitmap from the device context and deletes it.
@@ -101,9 +101,13 @@ class TVynCustomInternalDIB {
   void BindDC(HDC dc);
 
  private:
-  using PixelGetter = DWORD (TVynCustomInternalDIB::*)(int, int);
-  using PixelSetter = void (TVynCustomInternalDIB::*)(int, int, DWORD);
-
+  // Copies value's entries into the palette, raising as SetPaletteHandle does; nothing for
+  // nullptr.
+  void ReadPaletteEntries(HPALETTE value);
+  // Makes palette the store's palette object in place of the current one.
+  void UsePalette(PaletteOwner palette);
+  // Selects the palette object into the context and makes the section again from its entries.
+  void SelectNewPalette();
   void InstallAccessors();
   void ReduceAlphaTable();
   void UpdateTransCache();
@@ -112,26 +116,6 @@ class TVynCustomInternalDIB {
   // Deselects and deletes the section and the palette object.
   void DropHandles();
 
-  DWORD GetPixel1(int x, int y);
-  DWORD GetPixel4(int x, int y);
-  DWORD GetPixel8(int x, int y);
-  DWORD GetPixel24(int x, int y);
-  DWORD GetPixel32(int x, int y);
-  void SetPixel1(int x, int y, DWORD v);
-  void SetPixel4(int x, int y, DWORD v);
-  void SetPixel8(int x, int y, DWORD v);
-  void SetPixel24(int x, int y, DWORD v);
-  void SetPixel32(int x, int y, DWORD v);
-  DWORD GetPixelColorIndexed(int x, int y);
-  DWORD GetPixelColorRGB(int x, int y);
-  void SetPixelColor1(int x, int y, DWORD c);
-  void SetPixelColorIndexed(int x, int y, DWORD c);
-  void SetPixelColor24(int x, int y, DWORD c);
-  void SetPixelColor32(int x, int y, DWORD c);
-  DWORD NoPixel(int, int) { return 0; }
-  void NoSetPixel(int, int, DWORD) {}
-
-  int FRefCount = 1;
   bool FHasImage = false;
   bool FPaletteChanged = false;
   TVynDIBDesc FDesc{};
@@ -139,13 +123,10 @@ class TVynCustomInternalDIB {
   COLORREF FTransColor = clNone;
   int FBGIndex = -1;
   COLORREF FBGColor = clNone;
-  HPALETTE FPalette = nullptr;
-  HBITMAP FBitmap = nullptr;
+  PaletteOwner FPalette;
+  BitmapOwner FBitmap;
   DCSelection FDC;
-  PixelGetter FGetPixel = &TVynCustomInternalDIB::NoPixel;
-  PixelSetter FSetPixel = &TVynCustomInternalDIB::NoSetPixel;
-  PixelGetter FGetPixelColor = &TVynCustomInternalDIB::NoPixel;
-  PixelSetter FSetPixelColor = &TVynCustomInternalDIB::NoSetPixel;
+  const PixelAccessors* FPixels = &PixelAccessorsFor(0);
 };
 
 // Frees a descriptor's storage when it goes out of scope, unless Attach handed it to the
@@ -169,19 +150,3 @@ class TDIBDescGuard {
   TVynCustomInternalDIB& store_;
   TVynDIBDesc* desc_;
 };
-
-// Writes the descriptor's resolution into its header's pixels-per-metre fields: 0 and 0 without
-// a unit, the values as they are for metres, converted for inches; other units leave the header.
-void WriteDescResolution(TVynDIBDesc& desc);
-// Copies unit and both resolution values, then writes them into to's header.
-void CopyDescResolution(const TVynDIBDesc& from, TVynDIBDesc& to);
-// Copies the colour-key block (Gamma to AlphaCount, reserved words included).
-void CopyDescColorKeys(const TVynDIBDesc& from, TVynDIBDesc& to);
-// Copies the 256 palette entries, the entry flags and the alpha table, and the palette count
-// (with the header's colours-used), so a copy keeps exactly the source's colour table.
-void CopyDescColorTables(const TVynDIBDesc& from, TVynDIBDesc& to);
-
-// The nearest palette entry to color over the first count entries: smallest sum of absolute
-// channel differences, the lower index on a tie; an exact match ends the search. -1 when
-// count is 0 or there is no palette.
-int NearestPaletteIndex(const RGBQUAD* palette, int count, COLORREF color);

@@ -14,7 +14,7 @@ constexpr int kInfoFormatPNG = 13;
 
 void TUxPNG::LoadFromStream(TStream& stream) {
   auto state = std::make_unique<PngReadState>();
-  std::unique_ptr<TVynCustomInternalDIB> store(CreateInternalDIB());
+  RefPtr<TVynCustomInternalDIB> store = CreateInternalDIB();
   state->Source = &stream;
   state->Target = store.get();
   {
@@ -23,7 +23,7 @@ void TUxPNG::LoadFromStream(TStream& stream) {
     PngLoadStream(*state);
     guard.Attach();
   }
-  ReplaceImage(store.release());
+  ReplaceImage(std::move(store));
 
   FInfoText = state->Text;
   FInfoOffsetX = state->OffsetX;

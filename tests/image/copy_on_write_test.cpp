@@ -138,17 +138,18 @@ TEST(Sharing, LastReferenceFreesTheStoreOnce) {
 TEST(Sharing, ReplaceImageInstallsANewStore) {
   TestDIB image;
   image.SetPaletteModified(false);
-  auto* store = new TVynCustomInternalDIB();
+  RefPtr<TVynCustomInternalDIB> store = MakeRef<TVynCustomInternalDIB>();
   store->CreateImage(3, 7, false, nullptr, 0, 24);
   image.Replace(store);
-  EXPECT_EQ(image.Image(), store);
+  EXPECT_EQ(image.Image(), store.get());
+  EXPECT_EQ(store->RefCount(), 2);
   EXPECT_EQ(image.GetHeight(), 7);
   EXPECT_TRUE(image.PaletteModified());
 }
 
 TEST(Sharing, FailedCopyKeepsTheSharedStore) {
   TestDIB original;
-  original.Replace(new FailingCopyStore());
+  original.Replace(MakeRef<FailingCopyStore>());
   TestDIB sharer;
   sharer.ShareWith(original);
   TVynCustomInternalDIB* shared = original.Image();

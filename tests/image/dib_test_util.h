@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/custom_dib.h"
@@ -32,7 +33,7 @@ inline std::vector<RGBQUAD> MakePalette(const std::vector<COLORREF>& colors) {
 class TestDIB : public TVynCustomDIB {
  public:
   void ShareWith(TestDIB& source) { ShareImage(source); }
-  void Replace(TVynCustomInternalDIB* store) { ReplaceImage(store); }
+  void Replace(RefPtr<TVynCustomInternalDIB> store) { ReplaceImage(std::move(store)); }
   void Check(const char* method) { CheckImage(method); }
   int changes = 0;
   void Changed() override {
