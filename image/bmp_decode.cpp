@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "image/bmp_limits.h"
+#include "image/bmp_masks.h"
+#include "image/bmp_rle.h"
 #include "image/dib_error.h"
 #include "platform/halftone_palette.h"
 #include "platform/row_size.h"

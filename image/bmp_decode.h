@@ -55,20 +55,3 @@ void DecodeBmpPixels(BmpSource& source, const BmpInfo& info,
 // Header, masks, table and pixels in one.
 void DecodeBmp(BmpSource& source, const BmpMessages& messages,
                std::optional<std::uint64_t> pixelOffset, TVynCustomInternalDIB& store);
-
-// Pieces of the decoder, shared by its source files.
-namespace bmp_detail {
-// Run-length data into the pixel memory of desc, its first row at the bottom or, top-down, at
-// the top; writes outside the image are dropped.
-void DecodeRle8(BmpSource& source, const TVynDIBDesc& desc, bool topDown);
-void DecodeRle4(BmpSource& source, const TVynDIBDesc& desc, bool topDown);
-// One row of 16-, 24- or 32-bit pixels through the masks into a 24-bit row.
-struct MaskChannel {
-  DWORD mask = 0;
-  int shift = 0;          // the mask's lowest set bit
-  std::uint64_t max = 0;  // the largest value the mask can give, after the shift
-};
-MaskChannel MakeMaskChannel(DWORD mask);
-void DecodeMaskedRow(const BYTE* src, int width, int bitCount, const MaskChannel (&channels)[3],
-                     BYTE* dest);
-}  // namespace bmp_detail

@@ -1,8 +1,8 @@
 // Masked decoding: each channel is taken out of the pixel through its mask and scaled to the
 // full byte range, so that a 5-bit channel at its maximum gives 255, not 248.
-#include <bit>
+#include "image/bmp_masks.h"
 
-#include "image/bmp_decode.h"
+#include <bit>
 
 namespace bmp_detail {
 

@@ -2,10 +2,11 @@
 // damaged file; such pixels are dropped (the position still advances), so every write lands
 // inside the pixel memory. Once the position has left the image through the top, nothing more
 // can be written and decoding ends.
+#include "image/bmp_rle.h"
+
 #include <algorithm>
 #include <vector>
 
-#include "image/bmp_decode.h"
 #include "image/bmp_limits.h"
 
 namespace {
