@@ -13,22 +13,11 @@
 
 namespace {
 
-// The bit count a framework pixel format maps to directly, or 0 when GDI must convert it.
+// The bit count a framework pixel format maps to directly, or 0 when GDI must convert it (the
+// store has no 16-bit layout).
 int DirectBitCount(TPixelFormat format) {
-  switch (format) {
-    case pf1bit:
-      return 1;
-    case pf4bit:
-      return 4;
-    case pf8bit:
-      return 8;
-    case pf24bit:
-      return 24;
-    case pf32bit:
-      return 32;
-    default:
-      return 0;
-  }
+  const int bits = PixelFormatBitCount(format);
+  return bits == 16 ? 0 : bits;
 }
 
 // The depth of a bitmap as GDI reports it; 16- and 32-bit depths are read as 24 bits.

@@ -3,31 +3,12 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/pixel_access.h"
 
 namespace {
-
-int BitCountOf(TPixelFormat format) {
-  switch (format) {
-    case pf1bit:
-      return 1;
-    case pf4bit:
-      return 4;
-    case pf8bit:
-      return 8;
-    case pf15bit:
-    case pf16bit:
-      return 16;
-    case pf24bit:
-      return 24;
-    case pf32bit:
-      return 32;
-    default:
-      return 0;
-  }
-}
 
 // The 16 colours of the VGA, the table a new 4-bit bitmap starts with.
 constexpr RGBQUAD kVgaColors[16] = {
@@ -96,6 +77,26 @@ void CopyPixels(GdiBitmap& from, GdiBitmap& to) {
 
 }  // namespace
 
+int PixelFormatBitCount(TPixelFormat format) {
+  switch (format) {
+    case pf1bit:
+      return 1;
+    case pf4bit:
+      return 4;
+    case pf8bit:
+      return 8;
+    case pf15bit:
+    case pf16bit:
+      return 16;
+    case pf24bit:
+      return 24;
+    case pf32bit:
+      return 32;
+    default:
+      return 0;
+  }
+}
+
 TBitmap::TBitmap() {
   dc_ = CreateCompatibleDC(nullptr);
   if (!dc_) OutOfMemoryError();
@@ -103,17 +104,14 @@ TBitmap::TBitmap() {
 }
 
 TBitmap::~TBitmap() {
-  DeleteDC(dc_);
-  DeleteObject(bitmap_);
-  DeleteObject(palette_);
+  DeleteDC(dc_);  // before the bitmap and the palette it may still hold go
 }
 
 // Callers select the bitmap's palette into its canvas to paint through it; the context must not
 // keep pointing at a palette the bitmap is about to delete.
 void TBitmap::DropPalette() {
-  if (dc_->palette == palette_) dc_->palette = nullptr;
-  DeleteObject(palette_);
-  palette_ = nullptr;
+  if (dc_->palette == palette_.get()) dc_->palette = nullptr;
+  palette_.reset();
 }
 
 TPixelFormat TBitmap::PixelFormat() const {
@@ -135,20 +133,20 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
 }
 
 void TBitmap::ResetColorTable() {
-  HPALETTE palette = nullptr;
+  PaletteOwner palette;
   colors_.clear();
   if (format_ == pf1bit) {
     colors_.assign(std::begin(kMonoColors), std::end(kMonoColors));
-    palette = PaletteOf(colors_.data(), 2);
+    palette.reset(PaletteOf(colors_.data(), 2));
   } else if (format_ == pf4bit) {
     colors_.assign(std::begin(kVgaColors), std::end(kVgaColors));
-    palette = PaletteOf(colors_.data(), 16);
+    palette.reset(PaletteOf(colors_.data(), 16));
   } else if (format_ == pf8bit) {
-    palette = ScreenHalftonePalette();
-    colors_ = EntriesOf(palette, 256);
+    palette.reset(ScreenHalftonePalette());
+    colors_ = EntriesOf(palette.get(), 256);
   }
   DropPalette();
-  palette_ = palette;
+  palette_ = std::move(palette);
 }
 
 void TBitmap::SetWidth(int value) {
@@ -168,10 +166,10 @@ void TBitmap::SetHeight(int value) {
 }
 
 void TBitmap::SetPalette(HPALETTE palette) {
-  if (palette == palette_) return;
+  if (palette == palette_.get()) return;
   DropPalette();
-  palette_ = palette;
-  const int bits = BitCountOf(format_);
+  palette_.reset(palette);
+  const int bits = PixelFormatBitCount(format_);
   if (handleType_ == bmDIB && bits <= 8 && bits > 0 && palette) {
     colors_ = EntriesOf(palette, 1 << bits);
     if (bitmap_) {
@@ -202,7 +200,7 @@ BYTE* TBitmap::ScanLine(int y) {
 }
 
 HBITMAP TBitmap::CreateSection(int width, int height) const {
-  const int bits = BitCountOf(format_);
+  const int bits = PixelFormatBitCount(format_);
   std::vector<BYTE> block(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
   auto* info = reinterpret_cast<BITMAPINFO*>(block.data());
   BITMAPINFOHEADER& h = info->bmiHeader;
@@ -224,25 +222,23 @@ HBITMAP TBitmap::CreateSection(int width, int height) const {
 }
 
 void TBitmap::Rebuild() {
-  HBITMAP bitmap = nullptr;
+  BitmapOwner bitmap;
   if (width_ > 0 && height_ > 0) {
-    bitmap = handleType_ == bmDDB ? CreateCompatibleBitmap(dc_, width_, height_)
-                                  : CreateSection(width_, height_);
+    bitmap.reset(handleType_ == bmDDB ? CreateCompatibleBitmap(dc_, width_, height_)
+                                      : CreateSection(width_, height_));
     if (!bitmap) OutOfMemoryError();
     if (bitmap_) CopyPixels(*bitmap_, *bitmap);
   }
-  Install(bitmap);
+  Install(std::move(bitmap));
 }
 
-void TBitmap::Install(HBITMAP bitmap) {
-  HBITMAP old = bitmap_;
-  bitmap_ = bitmap;
+void TBitmap::Install(BitmapOwner bitmap) {
   if (bitmap) {
-    SelectObject(dc_, bitmap);
+    SelectObject(dc_, bitmap.get());
   } else {
     dc_->bitmap = nullptr;
   }
-  DeleteObject(old);
+  bitmap_.swap(bitmap);  // the old bitmap goes with the argument
 }
 
 void TBitmap::Draw(TCanvas& canvas, const TRect& rect) {
@@ -255,7 +251,8 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   std::vector<BYTE> pixels(std::size_t(width_) * std::size_t(height_) * 4);
-  if (GetDIBits(dc_, bitmap_, 0, UINT(height_), pixels.data(), &info, DIB_RGB_COLORS) == 0) return;
+  if (GetDIBits(dc_, bitmap_.get(), 0, UINT(height_), pixels.data(), &info, DIB_RGB_COLORS) == 0)
+    return;
   StretchDIBits(canvas.Handle(), rect.Left, rect.Top, rect.Width(), rect.Height(), 0, 0, width_,
                 height_, pixels.data(), &info, DIB_RGB_COLORS, canvas.CopyMode);
 }

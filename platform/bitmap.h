@@ -6,6 +6,7 @@
 #include "platform/canvas.h"
 #include "platform/exception.h"
 #include "platform/gdi.h"
+#include "platform/gdi_owner.h"
 #include "platform/graphic.h"
 #include "platform/win_types.h"
 
@@ -23,6 +24,9 @@ enum TPixelFormat {
   pfCustom
 };
 enum TBitmapHandleType { bmDIB, bmDDB };
+
+// Bits per pixel of a format's section: 16 for pf15bit and pf16bit, 0 for pfDevice and pfCustom.
+int PixelFormatBitCount(TPixelFormat format);
 
 class TBitmap : public TGraphic {
  public:
@@ -50,9 +54,9 @@ class TBitmap : public TGraphic {
 
   // The bitmap's palette, owned by the bitmap (nullptr when there is none). Setting a palette
   // hands it to the bitmap and, for a bitmap with a colour table, makes its entries the table.
-  HPALETTE GetPalette() override { return palette_; }
+  HPALETTE GetPalette() override { return palette_.get(); }
   void SetPalette(HPALETTE palette) override;
-  HPALETTE Palette() const { return palette_; }
+  HPALETTE Palette() const { return palette_.get(); }
 
   // Row y of the pixels, 0 being the top row; raises EInvalidGraphicOperation outside 0..Height-1.
   BYTE* ScanLine(int y);
@@ -62,7 +66,7 @@ class TBitmap : public TGraphic {
   // a device-dependent bitmap back into a section of that depth.
   void SetHandleType(TBitmapHandleType type);
 
-  HBITMAP Handle() const { return bitmap_; }
+  HBITMAP Handle() const { return bitmap_.get(); }
   bool GetEmpty() override { return bitmap_ == nullptr; }
   // A canvas on a memory device context with this bitmap selected.
   TCanvas& Canvas() { return canvas_; }
@@ -79,7 +83,7 @@ class TBitmap : public TGraphic {
   // Replaces the GDI bitmap with one of the current format and size, copying what fits.
   void Rebuild();
   HBITMAP CreateSection(int width, int height) const;
-  void Install(HBITMAP bitmap);
+  void Install(BitmapOwner bitmap);
   void ResetColorTable();
   void DropPalette();
 
@@ -88,8 +92,8 @@ class TBitmap : public TGraphic {
   TPixelFormat format_ = pfDevice;
   TBitmapHandleType handleType_ = bmDDB;
   std::vector<RGBQUAD> colors_;  // the colour table of a DIB of 8 bits or fewer
-  HPALETTE palette_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
+  PaletteOwner palette_;
+  BitmapOwner bitmap_;
   HDC dc_ = nullptr;
   TCanvas canvas_;
 };

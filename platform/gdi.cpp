@@ -1,7 +1,5 @@
 #include "platform/gdi.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>

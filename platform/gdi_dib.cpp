@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "platform/gdi.h"
 #include "platform/halftone_palette.h"
 #include "platform/palette_match.h"
+#include "platform/row_size.h"
 
 namespace {
 
@@ -35,10 +37,6 @@ struct PixelView {
 
 bool IsDIBBitCount(int bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
-
-std::size_t StrideOf(std::int64_t width, int bitCount) {
-  return std::size_t((width * bitCount + 31) / 32 * 4);
 }
 
 void SetTable(PixelView& v, const RGBQUAD* entries, int count) {
@@ -84,12 +82,14 @@ bool ViewOfDIB(const BITMAPINFO* info, const void* bits, PixelView& v) {
       std::abs(std::int64_t(h.biHeight)) > kMaxDimension) {
     return false;
   }
+  const std::optional<std::size_t> lineSize = RowBytes(h.biWidth, h.biBitCount, kDIBRowAlignment);
+  if (!lineSize) return false;
   v.bits = static_cast<BYTE*>(const_cast<void*>(bits));
+  v.lineSize = *lineSize;
   v.width = h.biWidth;
   v.height = int(std::abs(std::int64_t(h.biHeight)));
   v.topDown = h.biHeight < 0;
   v.bitCount = h.biBitCount;
-  v.lineSize = StrideOf(v.width, v.bitCount);
   if (v.bitCount <= 8) {
     const int full = 1 << v.bitCount;
     const int used = h.biClrUsed == 0 || h.biClrUsed > DWORD(full) ? full : int(h.biClrUsed);

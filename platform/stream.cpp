@@ -99,7 +99,7 @@ void ApplySharing(int fd, std::uint16_t mode) {
 
 }  // namespace
 
-TFileStream::TFileStream(const std::string& fileName, std::uint16_t mode) : fileName_(fileName) {
+TFileStream::TFileStream(const std::string& fileName, std::uint16_t mode) {
   fd_ = ::open(fileName.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
   if (fd_ < 0) {
     if (mode == fmCreate) FileCreateError(fileName);

@@ -71,9 +71,6 @@ class TFileStream : public TStream {
   std::size_t Write(const void* buffer, std::size_t count) override;
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
 
-  const std::string& FileName() const { return fileName_; }
-
  private:
-  std::string fileName_;
   int fd_ = -1;
 };
