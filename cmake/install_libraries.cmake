@@ -5,11 +5,11 @@
 include(CMakePackageConfigHelpers)
 
 set(NIMBREL_PUBLIC_HEADERS_platform
-    ansi_string.h bitmap.h canvas.h draw_text.h exception.h gdi.h graphic.h halftone_palette.h
-    kernel.h picture.h row_size.h stream.h win_types.h)
+    ansi_string.h bitmap.h canvas.h draw_text.h exception.h font.h gdi.h gdi_owner.h graphic.h
+    halftone_palette.h kernel.h picture.h row_size.h stream.h win_types.h)
 set(NIMBREL_PUBLIC_HEADERS_image
-    color_tables.h custom_dib.h dc_selection.h dib_desc.h dib_error.h dib_limits.h dib_routines.h
-    internal_dib.h)
+    color_tables.h custom_dib.h dc_selection.h dib_desc.h dib_error.h dib_limits.h dib_pixels.h
+    dib_routines.h internal_dib.h ref_ptr.h)
 set(NIMBREL_PUBLIC_HEADERS_png png_limits.h png_registration.h ux_png.h)
 
 # Headers include each other as "image/custom_dib.h", so include/nimbrel is on the path; with

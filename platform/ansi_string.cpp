@@ -1,92 +1,20 @@
 #include "platform/ansi_string.h"
 
-#include <errno.h>
-#include <iconv.h>
-
 #include <cstdio>
 #include <string>
 
+#include "platform/code_page.h"
 #include "platform/exception.h"
 
 namespace {
 
-// Code page 932, not plain Shift_JIS: it has the vendor characters (①, ㈱, …) and keeps
-// '\' and '~' as ASCII.
-constexpr const char* kCodePage = "CP932";
-
-// One iconv conversion descriptor, closed on every path.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      throw EConvertError(AnsiString(std::string("no converter from ") + from + " to " + to));
-    }
+// The converter, opened: EConvertError when iconv has none between the two encodings.
+Converter& Opened(Converter& converter) {
+  if (!converter.IsOpen()) {
+    throw EConvertError(
+        AnsiString(std::string("no converter from ") + converter.From() + " to " + converter.To()));
   }
-  ~Converter() { iconv_close(cd_); }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-
-  // Converts input; on an unconvertible or malformed sequence calls onBad with the offset of
-  // the offending input bytes, which returns how many to skip (0 stops) or throws.
-  template <typename OnBad>
-  std::string Run(std::string_view input, OnBad onBad) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // a throw may have left a state behind
-    std::string out;
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    char buffer[1024];
-    while (inLeft > 0) {
-      char* outPtr = buffer;
-      std::size_t outLeft = sizeof buffer;
-      const std::size_t rc = iconv(cd_, &in, &inLeft, &outPtr, &outLeft);
-      out.append(buffer, outPtr - buffer);
-      if (rc != std::size_t(-1)) continue;
-      if (errno == E2BIG) continue;
-      const std::size_t offset = input.size() - inLeft;
-      const std::size_t skip = onBad(offset, out);
-      if (skip == 0) break;
-      in += std::min(skip, inLeft);
-      inLeft -= std::min(skip, inLeft);
-    }
-    char* outPtr = buffer;
-    std::size_t outLeft = sizeof buffer;
-    iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
-    out.append(buffer, outPtr - buffer);
-    return out;
-  }
-
- private:
-  iconv_t cd_;
-};
-
-// Opening a converter costs more than most conversions, and composing converts every line
-// several times; each thread keeps its own, since an iconv descriptor is not shareable.
-Converter& Utf8ToCp932() {
-  thread_local Converter converter(kCodePage, "UTF-8");
   return converter;
-}
-
-Converter& Cp932ToUtf8() {
-  thread_local Converter converter("UTF-8", kCodePage);
-  return converter;
-}
-
-Converter& Utf16ToUtf8() {
-  thread_local Converter converter("UTF-8", "UTF-16LE");
-  return converter;
-}
-
-Converter& Utf8ToUtf16() {
-  thread_local Converter converter("UTF-16LE", "UTF-8");
-  return converter;
-}
-
-// Length of the UTF-8 sequence that starts with byte b (1 for a stray byte).
-std::size_t Utf8SequenceLength(unsigned char b) {
-  if (b >= 0xF0) return 4;
-  if (b >= 0xE0) return 3;
-  if (b >= 0xC0) return 2;
-  return 1;
 }
 
 // "U+XXXX" for the UTF-8 sequence at offset, so a message can name a character that the
@@ -110,7 +38,7 @@ std::string HexByte(unsigned char b) {
 }  // namespace
 
 AnsiString AnsiString::FromUtf8(std::string_view utf8) {
-  Converter& converter = Utf8ToCp932();
+  Converter& converter = Opened(Utf8ToCp932());
   return AnsiString(converter.Run(utf8, [&](std::size_t offset, std::string&) -> std::size_t {
     throw EConvertError(
         AnsiString::FromUtf8Lossy("文字 " + Describe(utf8, offset) + " は Shift_JIS で表せません"));
@@ -118,15 +46,11 @@ AnsiString AnsiString::FromUtf8(std::string_view utf8) {
 }
 
 AnsiString AnsiString::FromUtf8Lossy(std::string_view utf8) {
-  Converter& converter = Utf8ToCp932();
-  return AnsiString(converter.Run(utf8, [&](std::size_t offset, std::string& out) {
-    out += '?';
-    return Utf8SequenceLength(utf8[offset]);
-  }));
+  return AnsiString(Utf8ToCp932Lossy(Opened(Utf8ToCp932()), utf8));
 }
 
 AnsiString AnsiString::FromUtf16(std::u16string_view utf16) {
-  Converter& converter = Utf16ToUtf8();
+  Converter& converter = Opened(Utf16ToUtf8());
   const std::string_view raw(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2);
   const std::string utf8 = converter.Run(raw, [](std::size_t, std::string&) -> std::size_t {
     throw EConvertError(AnsiString("invalid UTF-16 text"));
@@ -135,7 +59,7 @@ AnsiString AnsiString::FromUtf16(std::u16string_view utf16) {
 }
 
 std::string AnsiString::ToUtf8() const {
-  Converter& converter = Cp932ToUtf8();
+  Converter& converter = Opened(Cp932ToUtf8());
   return converter.Run(bytes_, [&](std::size_t offset, std::string&) -> std::size_t {
     throw EConvertError(AnsiString("invalid Shift_JIS byte " +
                                    HexByte(static_cast<unsigned char>(bytes_[offset]))));
@@ -144,7 +68,7 @@ std::string AnsiString::ToUtf8() const {
 
 std::u16string AnsiString::ToUtf16() const {
   const std::string utf8 = ToUtf8();
-  Converter& converter = Utf8ToUtf16();
+  Converter& converter = Opened(Utf8ToUtf16());
   const std::string raw = converter.Run(utf8, [](std::size_t, std::string&) -> std::size_t {
     throw EConvertError(AnsiString("invalid UTF-8 text"));
   });

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/ansi_string.h"
-#include "platform/canvas.h"
+#include "platform/font.h"
 #include "platform/font_face.h"
 
 struct PlacedGlyph {
