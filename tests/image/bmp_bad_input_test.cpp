@@ -34,6 +34,9 @@ TEST_P(BmpBadInput, FailsCleanlyAndKeepsTheImage) {
   TVynCustomDIB image;
   Remake(image, 3, 5, 24);
   image.Image()->SetPixel(1, 1, 0x123456);
+  TVynCustomDIB sharer;
+  sharer.Assign(&image);
+  const TVynCustomInternalDIB* store = image.Image();
   BmpParts p = Small();
   GetParam().damage(p);
   const Bytes file = BuildBmp(p);
@@ -44,6 +47,8 @@ TEST_P(BmpBadInput, FailsCleanlyAndKeepsTheImage) {
   ASSERT_EQ(image.GetWidth(), 3);
   EXPECT_EQ(image.GetHeight(), 5);
   EXPECT_EQ(image.Image()->GetPixel(1, 1), 0x123456u);
+  EXPECT_EQ(image.Image(), store) << "the store is still the one shared before the load";
+  EXPECT_EQ(store->RefCount(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -155,11 +155,16 @@ TEST_P(ClipboardBadDib, FailsCleanlyAndKeepsTheImage) {
   TVynCustomDIB image;
   Remake(image, 3, 3, 8);
   image.Image()->SetPixel(2, 2, 99);
+  TVynCustomDIB sharer;
+  sharer.Assign(&image);
+  const TVynCustomInternalDIB* store = image.Image();
   Bytes dib = BuildPackedDib(GetParam().parts);
   dib.resize(dib.size() - GetParam().cut);
   ExpectDIBError([&] { LoadDib(image, dib); }, GetParam().message);
   EXPECT_EQ(image.GetWidth(), 3);
   EXPECT_EQ(image.Image()->GetPixel(2, 2), 99u);
+  EXPECT_EQ(image.Image(), store);
+  EXPECT_EQ(store->RefCount(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -6,6 +6,7 @@
 
 #include "image/dib_test_util.h"
 #include "platform/exception.h"
+#include "platform/stream.h"
 
 namespace {
 
@@ -145,6 +146,29 @@ TEST(Sharing, ReplaceImageInstallsANewStore) {
   EXPECT_EQ(store->RefCount(), 2);
   EXPECT_EQ(image.GetHeight(), 7);
   EXPECT_TRUE(image.PaletteModified());
+}
+
+TEST(Sharing, LoadingIntoASharerLeavesTheOtherItsStore) {
+  TestDIB original;
+  Fill(original);
+  TestDIB small;
+  Remake(small, 2, 3, 24);
+  small.Image()->SetPixel(1, 2, 0x0A0B0C);
+  TMemoryStream file;
+  small.SaveToStream(file);
+  file.SetPosition(0);
+
+  TestDIB sharer;
+  sharer.ShareWith(original);
+  TVynCustomInternalDIB* shared = original.Image();
+  sharer.LoadFromStream(file);
+  EXPECT_NE(sharer.Image(), shared);
+  EXPECT_EQ(sharer.Image()->RefCount(), 1);
+  EXPECT_EQ(sharer.GetWidth(), 2);
+  EXPECT_EQ(sharer.Image()->GetPixel(1, 2), 0x0A0B0Cu);
+  EXPECT_EQ(shared->RefCount(), 1);
+  EXPECT_EQ(original.GetWidth(), 5);
+  EXPECT_EQ(shared->GetPixel(4, 3), DWORD(19 % 5));
 }
 
 TEST(Sharing, FailedCopyKeepsTheSharedStore) {

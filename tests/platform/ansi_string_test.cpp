@@ -52,3 +52,18 @@ TEST(Exception, MessageIsAnsiAndWhatIsUtf8) {
   EXPECT_EQ(AnsiString::FromUtf8("ファイル"), e.Message());
   EXPECT_STREQ("ファイル", e.what());
 }
+
+TEST(Exception, MessagesThatDoNotConvertStillGiveAText) {
+  // A broken code page 932 message keeps its bytes for what(); a UTF-8 one loses what code
+  // page 932 cannot hold. Neither raises while the exception is built.
+  const Exception broken(AnsiString(std::string("ab\x81", 3)));
+  EXPECT_EQ(std::string("ab\x81", 3), broken.what());
+  const Exception lossy = Exception::FromUtf8("a\U0001F600b");
+  EXPECT_EQ("a?b", lossy.Message().bytes());
+  EXPECT_STREQ("a?b", lossy.what());
+  try {
+    OutOfMemoryError();
+  } catch (const EOutOfMemory& e) {
+    EXPECT_STREQ("メモリが不足しています", e.what());
+  }
+}

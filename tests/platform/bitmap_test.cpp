@@ -32,6 +32,7 @@ TEST_P(BitmapFormatTest, MakesASectionOfThatLayout) {
   EXPECT_EQ(ds.dsBmih.biWidth, 33);
   EXPECT_EQ(ds.dsBmih.biHeight, 7);
   EXPECT_EQ(ds.dsBmih.biBitCount, c.bitCount);
+  EXPECT_EQ(PixelFormatBitCount(c.format), c.bitCount);
   EXPECT_EQ(ds.dsBmih.biCompression, c.compression);
   EXPECT_EQ(int(b.Handle()->colors.size()), c.colors);
   EXPECT_EQ(b.Palette() != nullptr, c.colors > 0);
