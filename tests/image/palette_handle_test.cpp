@@ -109,6 +109,14 @@ TEST(PaletteHandle, EmptyPaletteIsInvalidAndChangesNothing) {
   GdiPalette empty;  // no entries: GetPaletteEntries reads 0
   ExpectDIBError([&] { image.SetPalette(&empty); }, "SetPaletteHandle: Invalid Palette");
   EXPECT_EQ(image.Image()->PaletteCount(), 2);
+  // An owned palette the store refuses is freed with its owner, and the store keeps its own.
+  HPALETTE own = image.GetPalette();
+  ExpectDIBError([&] { image.Image()->AdoptPalette(PaletteOwner(new GdiPalette)); },
+                 "SetPaletteHandle: Invalid Palette");
+  EXPECT_EQ(image.Image()->MadePaletteHandle(), own);
+  image.Image()->AdoptPalette(PaletteOwner(MakeHandle({{1, 2, 3, 0}})));
+  EXPECT_EQ(image.Image()->PaletteCount(), 1);
+  EXPECT_EQ(image.Image()->GetPaletteColor(0), RGB(1, 2, 3));
 }
 
 // ---- palette colour and colour reference ---------------------------------------------------
