@@ -48,11 +48,12 @@ int RunCommand(const CliCommand& command, const std::vector<std::string>& args, 
     }
     return command.run(parsed, io);
   } catch (const CliUsageError& e) {
-    io.err << "nimbrel-cli " << command.name << ": " << e.what() << "\nTry 'nimbrel-cli "
-           << command.name << " --help'.\n";
+    io.err << "nimbrel-cli " << command.name << ": " << TerminalText(e.what())
+           << "\nTry 'nimbrel-cli " << command.name << " --help'.\n";
     return kExitUsage;
   } catch (const CliInputError& e) {
     PrintError(io, e.what());
+    for (const std::string& detail : e.Details()) PrintError(io, detail);
     return kExitUsage;
   } catch (const std::exception& e) {
     PrintError(io, ErrorText(e));
@@ -80,6 +81,17 @@ void PrintError(CliIo& io, const std::string& text) {
   io.err << "nimbrel-cli: " << TerminalText(text) << "\n";
 }
 
+SaveOptions OutputOptions(const ParsedArguments& args, const std::string& output, CliIo& io) {
+  if (output == "-" && io.outIsTerminal)
+    throw CliUsageError(
+        "not writing a picture to a terminal: redirect standard output or name a file");
+  SaveOptions save;
+  save.format =
+      OutputFormat(output, args.Has("format") ? FormatOption(args.Value("format")) : nullptr);
+  save.standardOutput = &io.out;
+  return save;
+}
+
 int RunCli(const std::vector<std::string>& args, CliIo& io) {
   if (args.empty()) {
     io.err << kHelp;
@@ -94,6 +106,6 @@ int RunCli(const std::vector<std::string>& args, CliIo& io) {
     io.out << "nimbrel-cli " NIMBREL_VERSION "\n";
     return kExitOk;
   }
-  io.err << "nimbrel-cli: unknown command '" << command << "'\n\n" << kHelp;
+  io.err << "nimbrel-cli: unknown command '" << TerminalText(Abridged(command)) << "'\n\n" << kHelp;
   return kExitUsage;
 }

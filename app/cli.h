@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "app/cli_options.h"
+#include "app/save_command.h"
 
 struct CliIo {
   std::istream& in;
   std::ostream& out;
   std::ostream& err;
   bool errIsTerminal = false;  // progress lines only on a terminal
+  bool outIsTerminal = false;  // no picture is written to a terminal
 };
 
 // Exit codes: 0 done, 1 the work failed, 2 the arguments or the input text were wrong.
@@ -30,6 +32,11 @@ struct CliCommand {
 
 // Prints "nimbrel-cli: " and text, escaped for the terminal since it may quote a file's names.
 void PrintError(CliIo& io, const std::string& text);
+
+// How a command writes its picture to output ("-": standard output): the format --format names,
+// else the one output's name calls for (OutputFormat). Raises CliUsageError for a picture bound
+// for a terminal, as compressors refuse to write binary data there.
+SaveOptions OutputOptions(const ParsedArguments& args, const std::string& output, CliIo& io);
 
 // args without the program name: the command and its arguments.
 int RunCli(const std::vector<std::string>& args, CliIo& io);

@@ -53,6 +53,10 @@ const char kBatchHelp[] =
     "(cut to fit, with the window's notices) and failed. Exit status: 0 every row written,\n"
     "1 some rows failed (each is named), 2 bad arguments or an unreadable table.\n";
 
+std::string RowFileName(const BatchRow& row, const BatchOutcome& outcome) {
+  return outcome.outputName.empty() ? row.fileName : outcome.outputName;
+}
+
 BatchOutcome ComposeRow(const BatchRow& row, const BatchSettings& settings) {
   BatchOutcome outcome;
   try {
@@ -83,14 +87,14 @@ BatchOutcome ComposeRow(const BatchRow& row, const BatchSettings& settings) {
     WriteOutput(AsChars(caption.bytes), path, save);
     outcome.ok = true;
   } catch (const std::exception& e) {
-    outcome.error = ErrorText(e);
+    outcome.error = ErrorTextFor(RowFileName(row, outcome), e);
   }
   return outcome;
 }
 
-std::string RowName(const BatchRow& row, const BatchOutcome& outcome) {
-  const std::string& name = outcome.outputName.empty() ? row.fileName : outcome.outputName;
-  return "row " + std::to_string(row.line) + " (" + name + ")";
+// Where a row's messages come from, GNU style: "captions.tsv:7".
+std::string RowPlace(const std::string& table, const BatchRow& row) {
+  return table + ":" + std::to_string(row.line);
 }
 
 // Two rows naming one file would overwrite each other in whichever order the threads run; the
@@ -106,19 +110,23 @@ std::vector<std::string> DuplicateErrors(const std::vector<BatchRow>& rows, TGra
       continue;  // reported by the row itself
     }
     const auto [found, inserted] = firstLine.emplace(name, rows[i].line);
-    if (!inserted) errors[i] = "the same file name as row " + std::to_string(found->second);
+    if (!inserted)
+      errors[i] = Abridged(name) + ": the same file name as line " + std::to_string(found->second);
   }
   return errors;
 }
 
 std::vector<BatchRow> ReadTable(const std::string& table, TextEncoding encoding, CliIo& io) {
-  std::vector<std::uint8_t> bytes;
-  try {
-    bytes = ReadInput(table, io.in);
-  } catch (const std::exception& e) {
-    throw CliInputError("cannot read the table: " + ErrorText(e));
-  }
-  return ParseBatchTable(DecodeText(AsChars(bytes), encoding, table == "-" ? "table" : table));
+  const std::vector<std::uint8_t> bytes = ReadInput(table, io.in);
+  return ParseBatchTable(DecodeText(AsChars(bytes), encoding, Abridged(InputName(table))));
+}
+
+void MakeFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!std::filesystem::is_directory(folder))
+    throw std::runtime_error("cannot create the output folder " + Abridged(folder) +
+                             (error ? ": " + error.message() : ""));
 }
 
 BatchSettings SettingsFrom(const ParsedArguments& args) {
@@ -134,7 +142,7 @@ BatchSettings SettingsFrom(const ParsedArguments& args) {
   return settings;
 }
 
-void PrintSummary(CliIo& io, const std::vector<BatchRow>& rows,
+void PrintSummary(CliIo& io, const std::string& table, const std::vector<BatchRow>& rows,
                   const std::vector<BatchOutcome>& outcomes, const BatchSettings& settings,
                   bool quiet) {
   std::size_t written = 0, trimmed = 0;
@@ -144,24 +152,21 @@ void PrintSummary(CliIo& io, const std::vector<BatchRow>& rows,
       trimmed += outcomes[i].trimmed;
       continue;
     }
-    PrintError(io, RowName(rows[i], outcomes[i]) + " failed: " + outcomes[i].error);
+    PrintError(io, RowPlace(table, rows[i]) + ": " + outcomes[i].error);
   }
   if (quiet) return;
   io.err << "wrote " << written << " of " << outcomes.size() << " captions to "
-         << TerminalText(settings.outDir) << ": " << trimmed << " trimmed, "
+         << TerminalText(Abridged(settings.outDir)) << ": " << trimmed << " trimmed, "
          << (outcomes.size() - written) << " failed\n";
 }
 
 int RunBatch(const ParsedArguments& args, CliIo& io) {
   if (args.positional.size() != 1) throw CliUsageError("give exactly one table file");
   BatchSettings settings = SettingsFrom(args);
+  const std::string table = Abridged(InputName(args.positional.front()));
   const std::vector<BatchRow> rows =
       ReadTable(args.positional.front(), EncodingOption(args.Value("encoding", "utf-8")), io);
-  std::error_code error;
-  std::filesystem::create_directories(settings.outDir, error);
-  if (!std::filesystem::is_directory(settings.outDir))
-    throw CliUsageError("cannot create the output folder " + settings.outDir +
-                        (error ? ": " + error.message() : ""));
+  MakeFolder(settings.outDir);
 
   const bool quiet = args.Has("quiet");
   const bool progress = io.errIsTerminal && !quiet;
@@ -169,14 +174,16 @@ int RunBatch(const ParsedArguments& args, CliIo& io) {
   settings.onRowDone = [&](std::size_t index, const BatchOutcome& outcome, std::size_t done) {
     if (!quiet) {
       for (const std::string& message : outcome.messages)
-        io.err << clearLine << TerminalText(RowName(rows[index], outcome)) << ": " << message
-               << "\n";
+        io.err << clearLine
+               << TerminalText(RowPlace(table, rows[index]) + ": " +
+                               Abridged(RowFileName(rows[index], outcome)))
+               << ": " << message << "\n";
     }
     if (progress) io.err << clearLine << "[" << done << "/" << rows.size() << "] " << std::flush;
   };
   const std::vector<BatchOutcome> outcomes = RunBatchRows(rows, settings);
   io.err << clearLine;
-  PrintSummary(io, rows, outcomes, settings, quiet);
+  PrintSummary(io, table, rows, outcomes, settings, quiet);
   for (const BatchOutcome& outcome : outcomes)
     if (!outcome.ok) return kExitFailed;
   return kExitOk;
@@ -230,7 +237,7 @@ std::vector<BatchOutcome> RunBatchRows(const std::vector<BatchRow>& rows,
     for (BatchOutcome& outcome : outcomes) {
       if (!outcome.ok) continue;
       outcome.ok = false;
-      outcome.error = "written but not flushed to disk";
+      outcome.error = Abridged(outcome.outputName) + ": written but not flushed to disk";
     }
   }
   return outcomes;

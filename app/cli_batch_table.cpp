@@ -22,12 +22,7 @@ std::vector<std::string> SplitTabs(const std::string& line) {
   }
 }
 
-bool HasExtension(const std::string& fileName) {
-  const std::size_t dot = fileName.rfind('.');
-  return dot != std::string::npos && dot != 0 && dot + 1 != fileName.size();
-}
-
-std::string ExtensionOf(TGraphicClass format) {
+std::string ExtensionFor(TGraphicClass format) {
   std::string extension(1, '.');
   for (const char c : FormatLabel(format)) extension += char(std::tolower((unsigned char)c));
   return extension;
@@ -81,10 +76,10 @@ BatchOutput RowOutput(const std::string& fileName, TGraphicClass formatOption) {
   if (fileName.empty()) throw CliUsageError("no file name");
   if (fileName.find('/') != std::string::npos || fileName.find('\0') != std::string::npos ||
       fileName == "." || fileName == "..")
-    throw CliUsageError("the file name '" + fileName + "' must be a plain name without folders");
-  if (!HasExtension(fileName)) {
-    const TGraphicClass format = formatOption ? formatOption : FormatNamed("png");
-    return {fileName + ExtensionOf(format), format};
+    throw CliUsageError("the file name must be a plain name without folders");
+  if (ExtensionOf(fileName).empty()) {
+    const TGraphicClass format = OutputFormat(fileName, formatOption);
+    return {fileName + ExtensionFor(format), format};
   }
   return {fileName, OutputFormat(fileName, formatOption)};
 }

@@ -1,5 +1,6 @@
 #include "app/cli_compose.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "app/caption.h"
@@ -7,7 +8,6 @@
 #include "app/cli_formats.h"
 #include "app/cli_input.h"
 #include "app/cli_string_window.h"
-#include "app/os_error.h"
 #include "app/save_command.h"
 #include "app/utf8_text.h"
 
@@ -40,25 +40,39 @@ const char kComposeHelp[] =
     "Exit status: 0 written, 1 the file could not be written (or --strict cut), 2 bad\n"
     "arguments or text.\n";
 
-std::string ReadDescription(const std::string& source, TextEncoding encoding, CliIo& io) {
-  std::vector<std::uint8_t> bytes;
+// A description with hundreds of bad lines names the first few, GNU compiler style.
+constexpr std::size_t kMaxLinesNamed = 20;
+
+// The lines of a description file at fault, each as "desc.txt:5: reason".
+CliInputError DescriptionError(const std::string& name, const CaptionTextError& e) {
+  const std::vector<CaptionTextProblem>& problems = e.Problems();
+  std::vector<std::string> more;
+  for (std::size_t i = 1; i < std::min(problems.size(), kMaxLinesNamed); ++i)
+    more.push_back(name + ":" + std::to_string(problems[i].line) + ": " + problems[i].reason);
+  if (problems.size() > kMaxLinesNamed)
+    more.push_back("… and " + std::to_string(problems.size() - kMaxLinesNamed) + " more lines of " +
+                   name);
+  return CliInputError(name + ":" + std::to_string(e.Line()) + ": " + problems.front().reason,
+                       std::move(more));
+}
+
+std::vector<AnsiString> ReadDescription(const std::string& source, TextEncoding encoding,
+                                        CliIo& io) {
+  const std::string name = Abridged(InputName(source));
+  const std::vector<std::uint8_t> bytes = ReadInput(source, io.in);
   try {
-    bytes = ReadInput(source, io.in);
-  } catch (const std::exception& e) {
-    throw CliInputError("cannot read the description file: " + ErrorText(e));
+    return ConvertDescription(DecodeText(AsChars(bytes), encoding, name));
+  } catch (const CaptionTextError& e) {
+    throw DescriptionError(name, e);
   }
-  return DecodeText(AsChars(bytes), encoding, "description");
 }
 
 int RunCompose(const ParsedArguments& args, CliIo& io) {
   if (!args.positional.empty())
-    throw CliUsageError("unexpected argument " + args.positional.front());
+    throw CliUsageError("unexpected argument " + Abridged(args.positional.front()));
   const std::string output = args.Value("output");
-  if (output.empty()) throw CliUsageError("no output file (-o OUT.png)");
-  SaveOptions save;
-  save.format =
-      OutputFormat(output, args.Has("format") ? FormatOption(args.Value("format")) : nullptr);
-  save.standardOutput = &io.out;
+  if (output.empty()) throw CliUsageError("no output file (-o OUT.png, or -o - for stdout)");
+  const SaveOptions save = OutputOptions(args, output, io);
   const TextEncoding encoding = EncodingOption(args.Value("encoding", "utf-8"));
 
   CaptionInputs inputs;
@@ -67,8 +81,7 @@ int RunCompose(const ParsedArguments& args, CliIo& io) {
   inputs.title = ConvertInput(args.Value("title"), "title");
   inputs.secondLine = ConvertInput(args.Value("second"), "second line");
   if (args.Has("description"))
-    inputs.description =
-        ConvertDescription(ReadDescription(args.Value("description"), encoding, io));
+    inputs.description = ReadDescription(args.Value("description"), encoding, io);
 
   const ComposedCaption caption = ComposeCaption(inputs, save.format);
   if (!args.Has("quiet"))

@@ -1,9 +1,12 @@
 #include "app/cli_convert.h"
 
 #include <ostream>
+#include <stdexcept>
 
 #include "app/cli_formats.h"
+#include "app/cli_input.h"
 #include "app/image_file.h"
+#include "app/os_error.h"
 #include "app/save_command.h"
 #include "image/custom_dib.h"
 #include "platform/stream.h"
@@ -30,11 +33,13 @@ int RunConvert(const ParsedArguments& args, CliIo& io) {
   if (args.positional.size() != 2) throw CliUsageError("give an input and an output file");
   const std::string& in = args.positional[0];
   const std::string& out = args.positional[1];
-  SaveOptions save;
-  save.format =
-      OutputFormat(out, args.Has("format") ? FormatOption(args.Value("format")) : nullptr);
-  save.standardOutput = &io.out;
-  const std::unique_ptr<TVynCustomDIB> image = LoadImageFile(in, io.in);
+  const SaveOptions save = OutputOptions(args, out, io);
+  std::unique_ptr<TVynCustomDIB> image;
+  try {
+    image = LoadImageFile(in, io.in);
+  } catch (const std::exception& e) {
+    throw std::runtime_error(ErrorTextFor(InputName(in), e));
+  }
   SaveGraphic(*image, out, save);
   return kExitOk;
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/cli_options.h"
+#include "app/utf8_text.h"
 #include "image/custom_dib.h"
 
 namespace {
@@ -46,16 +47,23 @@ TGraphicClass FormatNamed(const std::string& name) {
 
 TGraphicClass FormatOption(const std::string& name) {
   const TGraphicClass format = FormatNamed(name);
-  if (format == nullptr) throw CliUsageError("unknown format '" + name + "': use " + kFormatNames);
+  if (format == nullptr)
+    throw CliUsageError("unknown format '" + Abridged(name) + "': use " + kFormatNames);
   return format;
+}
+
+std::string ExtensionOf(const std::string& fileName) {
+  const std::string extension = std::filesystem::path(fileName).extension().string();
+  return extension == "." ? std::string() : extension;
 }
 
 TGraphicClass OutputFormat(const std::string& fileName, TGraphicClass formatOption) {
   if (formatOption != nullptr) return formatOption;
-  if (fileName == "-") throw CliUsageError("give --format png|bmp for standard output");
-  const TGraphicClass format = FormatNamed(std::filesystem::path(fileName).extension().string());
+  const std::string extension = fileName == "-" ? std::string() : ExtensionOf(fileName);
+  if (extension.empty()) return FormatNamed("png");
+  const TGraphicClass format = FormatNamed(extension);
   if (format == nullptr)
-    throw CliUsageError("cannot tell the format of " + fileName +
+    throw CliUsageError("cannot tell the format of " + Abridged(fileName) +
                         ": name it .png or .bmp, or give --format " + kFormatNames);
   return format;
 }
@@ -65,8 +73,7 @@ TGraphicClass InputFormat(std::string_view bytes, const std::string& fileName) {
     if (bytes.substr(std::min(signature.offset, bytes.size())).starts_with(signature.bytes))
       return FormatNamed(signature.extension);
   }
-  return fileName == "-" ? nullptr
-                         : FormatNamed(std::filesystem::path(fileName).extension().string());
+  return fileName == "-" ? nullptr : FormatNamed(ExtensionOf(fileName));
 }
 
 std::string FormatLabel(TGraphicClass format) {

@@ -26,8 +26,12 @@ extern const char kFormatNames[];  // "png|bmp"
 TGraphicClass FormatNamed(const std::string& name);
 // The format --format names; raises CliUsageError for any other word.
 TGraphicClass FormatOption(const std::string& name);
-// The class that writes fileName: formatOption when given, else the file's extension. Raises
-// CliUsageError naming the formats when neither says.
+// The extension of fileName's last part (".png"), or "" when it has none: a name that starts
+// with its only dot or ends in a dot has none.
+std::string ExtensionOf(const std::string& fileName);
+// The class that writes fileName: formatOption when given, else the file's extension; PNG, the
+// caption's format, for standard output ("-") and a name without an extension. Raises
+// CliUsageError naming the formats for any other extension.
 TGraphicClass OutputFormat(const std::string& fileName, TGraphicClass formatOption);
 // The class whose signature starts bytes (a PNG may follow a 256-byte leading block, as the
 // reader allows); otherwise the class of fileName's extension, so that its own reader reports

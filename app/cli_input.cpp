@@ -24,9 +24,9 @@ std::vector<std::uint8_t> ReadStream(std::istream& in) {
   char piece[kReadPiece];
   while (in.read(piece, sizeof piece) || in.gcount() > 0) {
     bytes.insert(bytes.end(), piece, piece + in.gcount());
-    if (bytes.size() > kMaxInputBytes) FileOpenError("-", EFBIG);
+    if (bytes.size() > kMaxInputBytes) FileOpenError(InputName("-"), EFBIG);
   }
-  if (in.bad()) FileOpenError("-", EIO);
+  if (in.bad()) FileOpenError(InputName("-"), EIO);
   return bytes;
 }
 
@@ -52,11 +52,32 @@ std::vector<std::uint8_t> ReadFile(const std::string& fileName) {
   return bytes;
 }
 
-[[noreturn]] void RejectText(const std::string& what, const char* encoding, std::string_view text,
+std::string_view LineAround(std::string_view text, std::size_t offset) {
+  const std::size_t start = text.rfind('\n', offset);
+  const std::size_t begin = start == std::string_view::npos ? 0 : start + 1;
+  return text.substr(begin, std::min(text.find('\n', offset), text.size()) - begin);
+}
+
+// A Shift_JIS file read as UTF-8 fails on its first double-byte character; the line that failed
+// says which encoding was meant.
+bool ReadsAsCp932(std::string_view line) {
+  try {
+    AnsiString(std::string(line)).ToUtf8();
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+[[noreturn]] void RejectText(const std::string& name, TextEncoding encoding, std::string_view text,
                              std::size_t offset, std::size_t skipped) {
   const auto line = std::count(text.begin(), text.begin() + std::ptrdiff_t(offset), '\n') + 1;
-  throw CliInputError(what + ": invalid " + encoding + " in line " + std::to_string(line) +
-                      " (byte offset " + std::to_string(offset + skipped) + ")");
+  std::string message = name + ":" + std::to_string(line) + ": invalid " +
+                        (encoding == TextEncoding::kUtf8 ? "UTF-8" : "Shift_JIS") + " at byte " +
+                        std::to_string(offset + skipped);
+  if (encoding == TextEncoding::kUtf8 && ReadsAsCp932(LineAround(text, offset)))
+    message += " (the text reads as Shift_JIS: give --encoding cp932)";
+  throw CliInputError(message);
 }
 
 // Where code page 932 text first fails to convert. A line feed is never the second byte of a
@@ -77,7 +98,7 @@ std::size_t FindInvalidCp932(std::string_view text, std::size_t lineStart) {
   return lineEnd;
 }
 
-std::string DecodeCp932(std::string_view text, const std::string& what) {
+std::string DecodeCp932(std::string_view text, const std::string& name) {
   std::string utf8;
   for (std::size_t start = 0; start < text.size();) {
     const std::size_t end = std::min(text.find('\n', start), text.size());
@@ -85,7 +106,7 @@ std::string DecodeCp932(std::string_view text, const std::string& what) {
     try {
       utf8 += AnsiString(std::string(line)).ToUtf8();
     } catch (const std::exception&) {
-      RejectText(what, "Shift_JIS", text, FindInvalidCp932(text, start), 0);
+      RejectText(name, TextEncoding::kCp932, text, FindInvalidCp932(text, start), 0);
     }
     if (end < text.size()) utf8 += '\n';
     start = end + 1;
@@ -94,6 +115,10 @@ std::string DecodeCp932(std::string_view text, const std::string& what) {
 }
 
 }  // namespace
+
+std::string InputName(const std::string& fileName) {
+  return fileName == "-" ? "standard input" : fileName;
+}
 
 std::vector<std::uint8_t> ReadInput(const std::string& fileName, std::istream& in) {
   return fileName == "-" ? ReadStream(in) : ReadFile(fileName);
@@ -106,14 +131,14 @@ TextEncoding EncodingOption(const std::string& name) {
   if (lower == "utf-8" || lower == "utf8") return TextEncoding::kUtf8;
   if (lower == "cp932" || lower == "sjis" || lower == "shift_jis" || lower == "shift-jis")
     return TextEncoding::kCp932;
-  throw CliUsageError("unknown encoding '" + name + "': use utf-8 or cp932");
+  throw CliUsageError("unknown encoding '" + Abridged(name) + "': use utf-8 or cp932");
 }
 
-std::string DecodeText(std::string_view bytes, TextEncoding encoding, const std::string& what) {
-  if (encoding == TextEncoding::kCp932) return DecodeCp932(bytes, what);
+std::string DecodeText(std::string_view bytes, TextEncoding encoding, const std::string& name) {
+  if (encoding == TextEncoding::kCp932) return DecodeCp932(bytes, name);
   const std::size_t skipped = bytes.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
   const std::string_view text = bytes.substr(skipped);
   if (const auto invalid = FindInvalidUtf8(text))
-    RejectText(what, "UTF-8", text, *invalid, skipped);
+    RejectText(name, TextEncoding::kUtf8, text, *invalid, skipped);
   return std::string(text);
 }

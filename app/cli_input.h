@@ -27,6 +27,10 @@ enum class TextEncoding { kUtf8, kCp932 };
 TextEncoding EncodingOption(const std::string& name);
 
 // A text file's bytes as UTF-8. A UTF-8 byte-order mark is skipped. Malformed input raises
-// CliInputError naming what, the line and the byte offset in the file:
-// "description: invalid UTF-8 in line 3 (byte offset 41)".
-std::string DecodeText(std::string_view bytes, TextEncoding encoding, const std::string& what);
+// CliInputError naming the file (name, as InputName gives it), the line and the byte offset in
+// the file: "desc.txt:3: invalid UTF-8 at byte 41", with a hint to give --encoding cp932 when the
+// line reads as Shift_JIS.
+std::string DecodeText(std::string_view bytes, TextEncoding encoding, const std::string& name);
+
+// A file's name as messages give it: "standard input" for "-".
+std::string InputName(const std::string& fileName);

@@ -12,7 +12,8 @@
 int main(int argc, char** argv) {
   InitPaletteDisplayFlag();
   std::ios::sync_with_stdio(false);
-  CliIo io{std::cin, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0};
+  CliIo io{std::cin, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0,
+           ::isatty(STDOUT_FILENO) != 0};
   const int status = RunCli(std::vector<std::string>(argv + 1, argv + argc), io);
   errno = 0;
   if (std::cout.flush() || status != kExitOk) return status;

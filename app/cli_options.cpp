@@ -6,6 +6,9 @@
 #include <cctype>
 #include <charconv>
 
+#include "app/colour_names.h"
+#include "app/utf8_text.h"
+
 namespace {
 
 // getopt_long reports long options by these codes, past every character a short option can be.
@@ -31,8 +34,8 @@ std::string Offending(const std::vector<CliOption>& options, char* const* argv) 
         candidates += (candidates.empty() ? "" : ", ") + Dashed(entry);
   }
   if (!candidates.empty())
-    throw CliUsageError("ambiguous option " + typed + " (" + candidates + ")");
-  throw CliUsageError("unknown option " + typed);
+    throw CliUsageError("ambiguous option " + Abridged(typed) + " (" + candidates + ")");
+  throw CliUsageError("unknown option " + Abridged(typed));
 }
 
 const CliOption& SpecOf(const std::vector<CliOption>& options, int code) {
@@ -62,6 +65,8 @@ GetoptTables TablesFor(const std::vector<CliOption>& options) {
 }
 
 }  // namespace
+
+const char kColourForms[] = "expected #RRGGBB, #RGB, RRGGBB or a colour name such as red or navy";
 
 const std::vector<CliOption> kCommonOptions = {{"help", 'h'}, {"quiet", 'q'}};
 
@@ -100,12 +105,16 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args,
 }
 
 COLORREF ParseColour(const std::string& text, const std::string& option) {
-  const bool wellFormed = text.size() == 7 && text[0] == '#' &&
-                          std::all_of(text.begin() + 1, text.end(),
-                                      [](unsigned char c) { return std::isxdigit(c) != 0; });
-  if (!wellFormed)
-    throw CliUsageError("bad colour '" + text + "' for " + option + ": expected #RRGGBB");
-  const unsigned long value = std::stoul(text.substr(1), nullptr, 16);
+  if (const auto named = NamedColour(text)) return *named;
+  std::string digits = text.starts_with('#') ? text.substr(1) : text;
+  const bool hex = std::all_of(digits.begin(), digits.end(),
+                               [](unsigned char c) { return std::isxdigit(c) != 0; });
+  // "#RGB" stands for "#RRGGBB"; without the '#', three hex digits would be too easy to mistake.
+  if (hex && digits.size() == 3 && text.starts_with('#'))
+    digits = {digits[0], digits[0], digits[1], digits[1], digits[2], digits[2]};
+  if (!hex || digits.size() != 6)
+    throw CliUsageError("bad colour '" + Abridged(text) + "' for " + option + ": " + kColourForms);
+  const unsigned long value = std::stoul(digits, nullptr, 16);
   return RGB(BYTE(value >> 16), BYTE(value >> 8), BYTE(value));
 }
 
@@ -113,6 +122,6 @@ int ParseJobCount(const std::string& text) {
   int jobs = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), jobs);
   if (error != std::errc() || end != text.data() + text.size() || jobs < 1 || jobs > 1024)
-    throw CliUsageError("bad job count '" + text + "': expected a number from 1 to 1024");
+    throw CliUsageError("bad job count '" + Abridged(text) + "': expected a number from 1 to 1024");
   return jobs;
 }

@@ -16,11 +16,16 @@ class CliUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Text input that cannot be used (bad encoding, a character Shift_JIS lacks, an unreadable
-// description or table); the command says why and exits with 2.
+// Text input that cannot be used (bad encoding, a character Shift_JIS lacks); the command says
+// why and exits with 2. Each of details is printed as a message of its own after what().
 class CliInputError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit CliInputError(const std::string& message, std::vector<std::string> details = {})
+      : std::runtime_error(message), details_(std::move(details)) {}
+  const std::vector<std::string>& Details() const { return details_; }
+
+ private:
+  std::vector<std::string> details_;
 };
 
 // One option: its long name (without dashes), an optional one-letter form, whether it takes a
@@ -48,7 +53,8 @@ struct ParsedArguments {
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
                                const std::vector<CliOption>& options);
 
-// "#RRGGBB" (hex digits in either case) as a COLORREF; option names the option in the message.
+// "#RRGGBB", "#RGB", "RRGGBB" (hex digits in either case) or a CSS colour name (NamedColour) as
+// a COLORREF; option names the option in the message.
 COLORREF ParseColour(const std::string& text, const std::string& option);
 // A positive job count for -j.
 int ParseJobCount(const std::string& text);

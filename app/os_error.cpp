@@ -2,12 +2,14 @@
 
 #include <system_error>
 
+#include "app/utf8_text.h"
+
 // Each raises the platform's error, so the text stays in one place, and passes it on with the
-// reason attached.
+// reason attached. A name is abridged first: a megabyte name is no use in a message.
 
 void FileCreateError(const std::string& utf8FileName, int error) {
   try {
-    FileCreateError(utf8FileName);
+    FileCreateError(Abridged(utf8FileName));
   } catch (const EFCreateError& e) {
     throw WithOsReason<EFCreateError>(e, error);
   }
@@ -15,7 +17,7 @@ void FileCreateError(const std::string& utf8FileName, int error) {
 
 void FileCreateError(const std::string& utf8FileName, const std::string& reason) {
   try {
-    FileCreateError(utf8FileName);
+    FileCreateError(Abridged(utf8FileName));
   } catch (const EFCreateError& e) {
     throw WithOsReason<EFCreateError>(e, 0, reason);
   }
@@ -23,7 +25,7 @@ void FileCreateError(const std::string& utf8FileName, const std::string& reason)
 
 void FileOpenError(const std::string& utf8FileName, int error) {
   try {
-    FileOpenError(utf8FileName);
+    FileOpenError(Abridged(utf8FileName));
   } catch (const EFOpenError& e) {
     throw WithOsReason<EFOpenError>(e, error);
   }
@@ -47,4 +49,11 @@ std::string ErrorText(const std::exception& e) {
   if (const auto* reason = dynamic_cast<const OsReason*>(&e); reason && !reason->Text().empty())
     text += ": " + reason->Text();
   return text;
+}
+
+std::string ErrorTextFor(const std::string& fileName, const std::exception& e) {
+  if (fileName.empty() || dynamic_cast<const EFOpenError*>(&e) ||
+      dynamic_cast<const EFCreateError*>(&e))
+    return ErrorText(e);
+  return Abridged(fileName) + ": " + ErrorText(e);
 }

@@ -39,3 +39,6 @@ class WithOsReason : public Base, public OsReason {
 
 // The message of e, followed by ": " and the operating system's text when it carries a reason.
 std::string ErrorText(const std::exception& e);
+// ErrorText(e) led by fileName and ": ", unless the message names the file itself (the
+// platform's open and create errors do).
+std::string ErrorTextFor(const std::string& fileName, const std::exception& e);

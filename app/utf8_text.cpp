@@ -79,6 +79,13 @@ std::string TerminalText(std::string_view text) {
   return out;
 }
 
+std::string Abridged(std::string_view text) {
+  if (text.size() <= kMaxQuotedBytes) return std::string(text);
+  std::size_t cut = kMaxQuotedBytes;
+  while (cut > 0 && IsContinuation(static_cast<unsigned char>(text[cut]))) --cut;
+  return std::string(text.substr(0, cut)) + "…";
+}
+
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
   for (std::size_t at = 0; at < text.size();) {

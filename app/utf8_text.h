@@ -25,5 +25,10 @@ std::optional<std::size_t> FindInvalidUtf8(std::string_view text);
 // the screen or retitle the window.
 std::string TerminalText(std::string_view text);
 
+// Text from outside (a name, a value) as a message quotes it: past kMaxQuotedBytes, cut at a
+// character's start and marked with an ellipsis, so a megabyte name is not echoed whole.
+constexpr std::size_t kMaxQuotedBytes = 240;
+std::string Abridged(std::string_view text);
+
 // A JSON string literal, quotes included; malformed UTF-8 becomes U+FFFD.
 std::string JsonString(std::string_view text);
