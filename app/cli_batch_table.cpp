@@ -81,5 +81,11 @@ BatchOutput RowOutput(const std::string& fileName, TGraphicClass formatOption) {
     const TGraphicClass format = OutputFormat(fileName, formatOption);
     return {fileName + ExtensionFor(format), format};
   }
-  return {fileName, OutputFormat(fileName, formatOption)};
+  // The row's messages name the file already.
+  const TGraphicClass format = formatOption ? formatOption : FormatNamed(ExtensionOf(fileName));
+  if (format == nullptr)
+    throw CliUsageError(
+        std::string("cannot tell the format: name it .png or .bmp, or give --format ") +
+        kFormatNames);
+  return {fileName, format};
 }

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "app/cli_formats.h"
 #include "app/cli_options.h"
 #include "app/cli_test_util.h"
 #include "app/temp_folder.h"
+#include "app/utf8_text.h"
 #include "platform/ansi_string.h"
 #include "tests/libpng_decode.h"
 
@@ -27,19 +29,21 @@ TEST(CliBatch, ABadRowFailsByNameWhileTheOthersAreWritten) {
   WriteFileBytes(table,
                  "# file\ttitle\tsecond\tdescription\n"
                  "one.png\t星の島\t2026年\t一行目\\n二行目\n"
-                 "bad.png\tタイトル\t\t\tred\n"
+                 "bad.png\tタイトル\t\t\treddish\n"
                  "\n"
                  "three\tThird\r\n"
-                 "emoji.png\t😀\n");
+                 "emoji.png\t😀\n"
+                 "cr\ta\rb\n");
   const std::string out = folder.File("out");
   const CliRun run = RunCliCommand({"batch", table, "--out-dir", out, "-j", "3"});
   EXPECT_EQ(run.status, kExitFailed);
-  EXPECT_NE(run.err.find("row 3 (bad.png) failed: bad colour 'red'"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("row 6 (emoji.png) failed: title: 文字 U+1F600"), std::string::npos)
-      << run.err;
-  EXPECT_NE(run.err.find("wrote 2 of 4 captions to " + out + ": 0 trimmed, 2 failed\n"),
-            std::string::npos)
-      << run.err;
+  EXPECT_EQ(run.err,
+            "nimbrel-cli: " + table + ":3: bad.png: bad colour 'reddish' for the text colour: " +
+                "expected #RRGGBB, #RGB, RRGGBB or a colour name such as red or navy\n" +
+                "nimbrel-cli: " + table + ":6: emoji.png: title: 文字 U+1F600 は Shift_JIS で表せ" +
+                "ません\n" + "nimbrel-cli: " + table + ":7: cr.png: title: a line break at byte " +
+                "1 cannot be drawn; the title takes one line of text\n" +
+                "wrote 2 of 5 captions to " + out + ": 0 trimmed, 3 failed\n");
   EXPECT_EQ(Sorted(TempFolder::NamesIn(out)), (std::vector<std::string>{"one.png", "three.png"}));
   EXPECT_TRUE(DecodePngFile(out + "/one.png").ok);
   EXPECT_TRUE(DecodePngFile(out + "/three.png").ok);
@@ -91,13 +95,15 @@ TEST(CliBatch, RowsThatWouldLeaveTheFolderOrShareAFileFail) {
   EXPECT_EQ(run.status, kExitFailed);
   const std::string notFollowed =
       "を作成できません: is a symbolic link, which is not followed here";
-  for (const std::string& part : std::vector<std::string>{
-           "row 2 (b/../a.png) failed", "row 3 (../escape.png) failed",
-           "row 4 (a.png) failed: the same file name as row 1", "row 5 (.) failed",
-           "row 6 () failed: no file name",
-           "row 7 (evil.png) failed: ファイル " + out + "/evil.png " + notFollowed,
-           "row 8 (dangling.png) failed: ファイル " + out + "/dangling.png " + notFollowed})
-    EXPECT_NE(run.err.find(part), std::string::npos) << part << "\n" << run.err;
+  const std::string table = folder.File("table.tsv");
+  const std::string plainName = ": the file name must be a plain name without folders\n";
+  for (const std::string& line : std::vector<std::string>{
+           table + ":2: b/../a.png" + plainName, table + ":3: ../escape.png" + plainName,
+           table + ":4: a.png: the same file name as line 1\n", table + ":5: ." + plainName,
+           table + ":6: no file name\n",
+           table + ":7: ファイル " + out + "/evil.png " + notFollowed + "\n",
+           table + ":8: ファイル " + out + "/dangling.png " + notFollowed + "\n"})
+    EXPECT_NE(run.err.find("nimbrel-cli: " + line), std::string::npos) << line << "\n" << run.err;
   EXPECT_EQ(Sorted(TempFolder::NamesIn(out)),
             (std::vector<std::string>{"a.png", "dangling.png", "evil.png", "linked.png"}));
   // "../escape.png" would land beside the table, in the folder that holds out.
@@ -110,25 +116,51 @@ TEST(CliBatch, RowsThatWouldLeaveTheFolderOrShareAFileFail) {
   EXPECT_TRUE(DecodePngFile(out + "/linked.png").ok);
 }
 
-TEST(CliBatch, ArgumentMistakesExitWithUsage) {
+// Mistakes in the arguments exit with 2; a table that cannot be read or a folder that cannot be
+// made are failures of files, and exit with 1.
+TEST(CliBatch, ArgumentMistakesExitWithUsageFileFailuresWithOne) {
   TempFolder folder;
   WriteFileBytes(folder.File("t.tsv"), "a\tb\n");
   const std::string usage = "Try 'nimbrel-cli batch --help'";
   struct Case {
     std::vector<std::string> args;
     std::string errPart;
+    int status = kExitUsage;
   };
   for (const Case& c :
        {Case{{"batch", folder.File("t.tsv")}, usage},
         Case{{"batch", "--out-dir", folder.File("o")}, usage},
         Case{{"batch", folder.File("t.tsv"), "--out-dir", folder.File("o"), "-j", "0"}, usage},
         Case{{"batch", folder.File("missing.tsv"), "--out-dir", folder.File("o")},
-             "cannot read the table: ファイル " + folder.File("missing.tsv") +
-                 " を開けません: No such file or directory"}}) {
+             "nimbrel-cli: ファイル " + folder.File("missing.tsv") +
+                 " を開けません: No such file or directory\n",
+             kExitFailed},
+        Case{{"batch", folder.File("t.tsv"), "--out-dir", folder.File("t.tsv/o")},
+             "nimbrel-cli: cannot create the output folder " + folder.File("t.tsv/o") +
+                 ": Not a directory\n",
+             kExitFailed}}) {
     const CliRun run = RunCliCommand(c.args);
-    EXPECT_EQ(run.status, kExitUsage) << run.err;
+    EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
   }
+}
+
+// A megabyte name is named once, cut short, whether the table refuses it or the system does.
+TEST(CliBatch, AHugeNameIsNamedOnceAndCut) {
+  TempFolder folder;
+  const std::string name(1 << 20, 'n');
+  const CliRun run = RunCliCommand({"batch", "-q", "-", "--out-dir", folder.File("out")},
+                                   name + ".gif\tT\n" + name + "\tT\n");
+  EXPECT_EQ(run.status, kExitFailed);
+  EXPECT_LT(run.err.size(), 1000u);
+  std::istringstream lines(run.err);
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line, "nimbrel-cli: standard input:1: " + name.substr(0, kMaxQuotedBytes) +
+                      "…: cannot tell the format: name it .png or .bmp, or give --format png|bmp");
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_NE(line.find("を作成できません: File name too long"), std::string::npos) << line;
+  EXPECT_EQ(line.find(name.substr(0, kMaxQuotedBytes + 1)), std::string::npos);
 }
 
 TEST(CliBatchTable, FieldsEscapesCommentsAndLineEnds) {
@@ -181,8 +213,9 @@ TEST(CliBatch, ReadsAShiftJisTableFromStdinAndCountsTrimmedRows) {
   const std::string out = folder.File("out");
   const CliRun plain = RunCliCommand({"batch", "-", "--out-dir", out, "--encoding", "sjis"}, table);
   EXPECT_EQ(plain.status, 0) << plain.err;
-  EXPECT_EQ(plain.err, "row 2 (b.png): 1行目を自動調整で文字削除します\nwrote 2 of 2 captions to " +
-                           out + ": 1 trimmed, 0 failed\n");
+  EXPECT_EQ(plain.err,
+            "standard input:2: b.png: 1行目を自動調整で文字削除します\nwrote 2 of 2 captions to " +
+                out + ": 1 trimmed, 0 failed\n");
   EXPECT_EQ(ReadFileBytes(out + "/a.bmp").substr(0, 2), "BM");
   EXPECT_TRUE(DecodePngFile(out + "/b.png").ok);
 
@@ -191,12 +224,13 @@ TEST(CliBatch, ReadsAShiftJisTableFromStdinAndCountsTrimmedRows) {
       {"batch", "-q", "--strict", "-", "--out-dir", strictOut, "--encoding", "cp932"}, table);
   EXPECT_EQ(strict.status, kExitFailed);
   EXPECT_EQ(strict.err,
-            "nimbrel-cli: row 2 (b.png) failed: not written: the window had to cut the "
+            "nimbrel-cli: standard input:2: b.png: not written: the window had to cut the "
             "description (--strict)\n");
   EXPECT_EQ(TempFolder::NamesIn(strictOut), std::vector<std::string>{"a.bmp"});
 
   const CliRun utf8 = RunCliCommand({"batch", "-", "--out-dir", folder.File("u")}, table);
   EXPECT_EQ(utf8.status, kExitUsage);
-  EXPECT_NE(utf8.err.find("table: invalid UTF-8 in line 1 (byte offset 6)"), std::string::npos)
-      << utf8.err;
+  EXPECT_EQ(utf8.err,
+            "nimbrel-cli: standard input:1: invalid UTF-8 at byte 6 (the text reads as Shift_JIS: "
+            "give --encoding cp932)\n");
 }

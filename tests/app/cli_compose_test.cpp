@@ -2,13 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QColor>
+
 #include <algorithm>
 
 #include "app/cli_options.h"
 #include "app/cli_string_window.h"
-#include "platform/ansi_string.h"
 #include "app/cli_test_util.h"
 #include "app/temp_folder.h"
+#include "platform/ansi_string.h"
 #include "tests/libpng_decode.h"
 
 namespace {
@@ -94,8 +96,9 @@ TEST(CliCompose, PrintsTheWindowsMessagesAndStillWrites) {
 struct BadComposeCase {
   const char* name;
   std::vector<std::string> args;
-  const char* messagePart;
+  std::string message;  // the whole of stderr, or a part of it for a usage mistake
   std::string input = "絵文字 😀\n";
+  int status = kExitUsage;
 };
 
 class CliComposeRefuses : public testing::TestWithParam<BadComposeCase> {};
@@ -107,35 +110,69 @@ TEST_P(CliComposeRefuses, WithAMessageAndNoFile) {
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
   args.insert(args.end(), {"-o", out});
   const CliRun run = RunCliCommand(args, GetParam().input);
-  EXPECT_EQ(run.status, kExitUsage);
-  EXPECT_NE(run.err.find(GetParam().messagePart), std::string::npos) << run.err;
+  EXPECT_EQ(run.status, GetParam().status);
+  if (run.err.find("Try 'nimbrel-cli compose --help'") == std::string::npos) {
+    EXPECT_EQ(run.err, GetParam().message);
+  } else {
+    EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+  }
   EXPECT_TRUE(folder.Names().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     BadInput, CliComposeRefuses,
     testing::Values(
-        BadComposeCase{
-            "ColourName", {"--text-colour", "red"}, "bad colour 'red' for --text-colour"},
-        BadComposeCase{"ShortColour", {"--outline-colour", "#FFF"}, "--outline-colour"},
+        BadComposeCase{"UnknownColourName",
+                       {"--text-colour", "reddish"},
+                       "bad colour 'reddish' for --text-colour: expected #RRGGBB, #RGB, RRGGBB or "
+                       "a colour name such as red or navy"},
+        BadComposeCase{"FourDigitColour", {"--outline-colour", "#FFFF"}, "--outline-colour"},
         BadComposeCase{"NotHex", {"--outline-colour", "#GG0000"}, "expected #RRGGBB"},
-        BadComposeCase{"EmojiTitle", {"--title", "星😀"}, "title: 文字 U+1F600"},
-        BadComposeCase{"UnencodableDescription", {"--description", "-"}, "description line 1"},
+        BadComposeCase{"EmojiTitle",
+                       {"--title", "星😀☃"},
+                       "nimbrel-cli: title: 文字 U+1F600, U+2603 は Shift_JIS で表せません\n"},
+        BadComposeCase{"TabInTitle",
+                       {"--title", "星\t島"},
+                       "nimbrel-cli: title: a tab at byte 3 cannot be drawn; the title takes one "
+                       "line of text\n"},
+        BadComposeCase{"LineBreakInSecondLine",
+                       {"--second", "2026\r\n"},
+                       "nimbrel-cli: second line: a line break at byte 4 cannot be drawn; the "
+                       "second line takes one line of text\n"},
+        BadComposeCase{"EscapeInTitle",
+                       {"--title", "a\x1B[2J"},
+                       "nimbrel-cli: title: control character U+001B at byte 1 cannot be drawn; "
+                       "the title takes one line of text\n"},
+        // Every line at fault, each character once per line, in the file:line: form.
+        BadComposeCase{"UnencodableDescription",
+                       {"--description", "-"},
+                       "nimbrel-cli: standard input:1: 文字 U+1F600 は Shift_JIS で表せません\n"
+                       "nimbrel-cli: standard input:3: 文字 U+2603, U+1F600 は Shift_JIS で表せ"
+                       "ません\n",
+                       "絵文字 😀😀\n二行目\n☃ 😀\n"},
         BadComposeCase{"UnknownOption", {"--colour", "#000000"}, "unknown option --colour"},
         BadComposeCase{"StrayArgument", {"extra"}, "unexpected argument extra"},
         BadComposeCase{"MissingDescriptionFile",
                        {"--description", "/no/such/file"},
-                       "cannot read the description file: ファイル /no/such/file を開けません: No "
-                       "such file or directory"},
-        BadComposeCase{
-            "MalformedUtf8Title", {"--title", "ab\xC3("}, "title: invalid UTF-8 (byte offset 2)"},
+                       "nimbrel-cli: ファイル /no/such/file を開けません: No such file or "
+                       "directory\n",
+                       "",
+                       kExitFailed},
+        BadComposeCase{"MalformedUtf8Title",
+                       {"--title", "ab\xC3("},
+                       "nimbrel-cli: title: invalid UTF-8 at byte 2\n"},
         BadComposeCase{"ShiftJisReadAsUtf8",
                        {"--description", "-"},
-                       "description: invalid UTF-8 in line 2 (byte offset 6)",
+                       "nimbrel-cli: standard input:2: invalid UTF-8 at byte 6 (the text reads as "
+                       "Shift_JIS: give --encoding cp932)\n",
                        "\xEF\xBB\xBFok\n\x90\xAF\x82\xCC\x93\x87\n"},
+        BadComposeCase{"MalformedUtf8NotShiftJis",
+                       {"--description", "-"},
+                       "nimbrel-cli: standard input:1: invalid UTF-8 at byte 3\n",
+                       "caf\xE9\n"},
         BadComposeCase{"MalformedShiftJis",
                        {"--description", "-", "--encoding", "CP932"},
-                       "description: invalid Shift_JIS in line 2 (byte offset 5)",
+                       "nimbrel-cli: standard input:2: invalid Shift_JIS at byte 5\n",
                        "ok\n\x90\xAF\x81\x20\n"},
         BadComposeCase{"UnknownEncoding", {"--encoding", "latin1"}, "unknown encoding 'latin1'"},
         BadComposeCase{"UnknownFormat", {"--format", "gif"}, "unknown format 'gif': use png|bmp"},
@@ -143,6 +180,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadComposeCase{
             "AmbiguousOption", {"--t", "x"}, "ambiguous option --t (--title, --text-colour)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A megabyte typed by mistake comes back as a few hundred bytes and an ellipsis, its control
+// characters escaped.
+TEST(CliCompose, QuotesLongAndControlValuesShortAndEscaped) {
+  const std::string huge = "\x1B" + std::string(1 << 20, 'x');
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--text-colour", huge}, {"--format", huge}, {"--" + huge}}) {
+    std::vector<std::string> command = {"compose", "-o", "x.png"};
+    command.insert(command.end(), args.begin(), args.end());
+    const CliRun run = RunCliCommand(command);
+    EXPECT_EQ(run.status, kExitUsage);
+    EXPECT_LT(run.err.size(), 600u);
+    EXPECT_NE(run.err.find("\\x1Bxxx"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("xx…"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\x1B'), std::string::npos);
+  }
+}
 
 TEST(CliCompose, NeedsAnOutputFile) {
   const CliRun run = RunCliCommand({"compose", "--title", "x"});
@@ -159,7 +213,7 @@ TEST(CliCompose, AnUnwritableOutputFailsWithTheCreateErrorAndItsReason) {
 }
 
 // .png writes PNG, .bmp our BMP, --format either whatever the name, and "-" standard output;
-// nothing else is guessed.
+// any other extension is refused rather than guessed.
 TEST(CliCompose, TheFormatFollowsTheNameOrFormat) {
   TempFolder folder;
   const WorkingFolder inside(folder.Path());  // where a file named "-" would appear
@@ -179,16 +233,23 @@ TEST(CliCompose, TheFormatFollowsTheNameOrFormat) {
   EXPECT_EQ(ReadFileBytes("c.png"), ReadFileBytes("b.BMP"));
   EXPECT_EQ(ReadFileBytes("b.BMP").substr(0, 2), "BM");
 
-  const CliRun unnamed = run({"-o", "-"});
-  EXPECT_EQ(unnamed.status, kExitUsage);
-  EXPECT_NE(unnamed.err.find("give --format png|bmp for standard output"), std::string::npos);
+  // Standard output and a name without an extension take the caption's format, PNG.
+  EXPECT_EQ(run({"-o", "-"}).out, ReadFileBytes("a.png"));
+  ASSERT_EQ(run({"-o", "plain"}).status, 0);
+  EXPECT_EQ(ReadFileBytes("plain"), ReadFileBytes("a.png"));
   const CliRun jpeg = run({"-o", "d.jpg"});
   EXPECT_EQ(jpeg.status, kExitUsage);
   EXPECT_NE(jpeg.err.find("cannot tell the format of d.jpg: name it .png or .bmp"),
             std::string::npos);
+  // A picture is not written to a terminal; a file named while one is there is.
+  const CliRun terminal = RunCliCommand({"compose", "-o", "-"}, "", true);
+  EXPECT_EQ(terminal.status, kExitUsage);
+  EXPECT_EQ(terminal.out, "");
+  EXPECT_NE(terminal.err.find("not writing a picture to a terminal"), std::string::npos);
+  EXPECT_EQ(RunCliCommand({"compose", "-o", "e.png"}, "", true).status, 0);
   std::vector<std::string> names = folder.Names();
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"a.png", "b.BMP", "c.png"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"a.png", "b.BMP", "c.png", "e.png", "plain"}));
 }
 
 // A description in code page 932, or in UTF-8 after a byte-order mark, draws what the plain
@@ -235,11 +296,34 @@ TEST(CliCompose, StrictFailsOnANoticeAndQuietDropsNotices) {
   EXPECT_EQ(quietWide.err, "");
 }
 
-TEST(CliOptions, ColoursAreRedGreenBlueInTheLowByteFirstOrder) {
-  EXPECT_EQ(ParseColour("#FF0000", "-"), 0x0000FFu);
-  EXPECT_EQ(ParseColour("#00ff00", "-"), 0x00FF00u);
-  EXPECT_EQ(ParseColour("#0000FF", "-"), 0xFF0000u);
-  EXPECT_EQ(ParseColour("#F2F2F2", "-"), 15921906u);
+TEST(CliOptions, ColoursAreHexOrCssNamesAsCOLORREF) {
+  struct Case {
+    const char* text;
+    COLORREF colour;
+  };
+  for (const Case& c :
+       {Case{"#FF0000", 0x0000FFu}, Case{"#00ff00", 0x00FF00u}, Case{"#0000FF", 0xFF0000u},
+        Case{"#F2F2F2", 15921906u}, Case{"F2F2F2", 15921906u}, Case{"#f0a", 0xAA00FFu},
+        Case{"#FFF", 0xFFFFFFu}, Case{"navy", 0x800000u}, Case{"RebeccaPurple", 0x993366u},
+        Case{"GREY", 0x808080u}, Case{"gray", 0x808080u}})
+    EXPECT_EQ(ParseColour(c.text, "-"), c.colour) << c.text;
+  for (const char* bad : {"", "#", "#FF", "#FFFF", "FFF", "#FF00000", "#GG0000", "reddish", "red ",
+                          "transparent", "#red"})
+    EXPECT_THROW(ParseColour(bad, "-"), CliUsageError) << bad;
+}
+
+// Our table against Qt's, which knows the same names (bar rebeccapurple, which is newer, and
+// transparent, which is no colour).
+TEST(CliOptions, ColourNamesAgreeWithQt) {
+  int names = 0;
+  for (const QString& name : QColor::colorNames()) {
+    if (name == "transparent") continue;
+    const QColor qt = QColor::fromString(name);
+    EXPECT_EQ(ParseColour(name.toStdString(), "-"), RGB(qt.red(), qt.green(), qt.blue()))
+        << name.toStdString();
+    ++names;
+  }
+  EXPECT_GE(names, 147);
 }
 
 TEST(CliOptions, ValuesComeAfterTheOptionOrAfterAnEqualsSign) {

@@ -1,5 +1,5 @@
-// A small JSON reader for checking what nimbrel-cli writes: objects, strings (every escape, \u
-// within the basic plane), numbers, true, false and null; no arrays, which it never writes.
+// A small JSON reader for checking what nimbrel-cli writes: objects, arrays, strings (every
+// escape, \u within the basic plane), numbers, true, false and null.
 // Malformed text fails the parse; it is a test's check, not a product's reader.
 #pragma once
 
@@ -9,15 +9,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct JsonValue {
-  enum Kind { kNull, kBool, kNumber, kString, kObject } kind = kNull;
+  enum Kind { kNull, kBool, kNumber, kString, kObject, kArray } kind = kNull;
   bool boolean = false;
   double number = 0;
   std::string text;
   std::map<std::string, JsonValue> members;
+  std::vector<JsonValue> items;
 
   const JsonValue& operator[](const std::string& key) const { return members.at(key); }
+  bool Has(const std::string& key) const { return members.count(key) != 0; }
+  friend bool operator==(const JsonValue&, const JsonValue&) = default;
 };
 
 class JsonReader {
@@ -57,6 +61,7 @@ class JsonReader {
     if (at_ >= s_.size()) return false;
     const char c = s_[at_];
     if (c == '{') return Object(v);
+    if (c == '[') return Array(v);
     if (c == '"') return v.kind = JsonValue::kString, String(v.text);
     if (Word("true")) return v.kind = JsonValue::kBool, v.boolean = true;
     if (Word("false")) return v.kind = JsonValue::kBool, true;
@@ -81,6 +86,18 @@ class JsonReader {
       v.members[key] = std::move(member);
     } while (Take(','));
     return Take('}');
+  }
+
+  bool Array(JsonValue& v) {
+    v.kind = JsonValue::kArray;
+    ++at_;
+    if (Take(']')) return true;
+    do {
+      JsonValue item;
+      if (!Value(item)) return false;
+      v.items.push_back(std::move(item));
+    } while (Take(','));
+    return Take(']');
   }
 
   bool Hex4(unsigned& code) {
