@@ -18,16 +18,18 @@ const char kConvertHelp[] =
     "\n"
     "Reads IN and writes OUT through Nimbrel's own codecs: PNG to BMP, BMP to PNG, PNG to PNG\n"
     "and BMP to BMP. IN's format is told by its content; OUT's by its extension, .png or .bmp,\n"
-    "or by --format. A file named - is standard input (IN) or standard output (OUT).\n"
+    "or by --format; standard output and a name without an extension get PNG. A file named -\n"
+    "is standard input (IN) or standard output (OUT, but not a terminal).\n"
     "Palette, transparent and background colour, resolution and text travel with the image as\n"
     "far as the target format holds them. An existing OUT keeps its owner, permissions and\n"
     "links, and is replaced only once the new file is complete.\n"
     "\n"
-    "  --format png|bmp   the format to write, whatever OUT is called (needed for -)\n"
+    "  --format png|bmp   the format to write, whatever OUT is called\n"
     "  -q, --quiet        accepted for symmetry; convert prints nothing but errors\n"
     "  -h, --help         this help\n"
     "\n"
-    "Exit status: 0 written, 1 reading or writing failed, 2 bad arguments.\n";
+    "A file that ends too early is named with where it ends (\"file ends at byte 1234 inside\n"
+    "chunk IDAT\"). Exit status: 0 written, 1 reading or writing failed, 2 bad arguments.\n";
 
 int RunConvert(const ParsedArguments& args, CliIo& io) {
   if (args.positional.size() != 2) throw CliUsageError("give an input and an output file");
