@@ -2,10 +2,10 @@
 
 #include <cstdio>
 #include <optional>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "app/cli_string_window.h"
+#include "app/cp932_scan.h"
 #include "app/utf8_text.h"
 #include "platform/exception.h"
 
@@ -33,34 +33,13 @@ std::string Message(const std::string& field, const std::vector<CaptionTextProbl
   return message;
 }
 
-// Whether one character has a Shift_JIS form; each distinct character is asked once.
-class Encodability {
- public:
-  bool Encodable(std::string_view character, char32_t code) {
-    const auto [found, inserted] = known_.emplace(code, true);
-    if (inserted) {
-      try {
-        AnsiString::FromUtf8(character);
-      } catch (const EConvertError&) {
-        found->second = false;
-      }
-    }
-    return found->second;
-  }
-
- private:
-  std::unordered_map<char32_t, bool> known_;
-};
-
 // The characters of well-formed utf8 that have no Shift_JIS form, each once, in text order.
-std::vector<char32_t> UnencodableIn(std::string_view utf8, Encodability& encodability) {
+std::vector<char32_t> UnencodableIn(std::string_view utf8) {
   std::vector<char32_t> codes;
   std::unordered_set<char32_t> listed;
-  for (std::size_t at = 0; at < utf8.size();) {
-    const Utf8Char c = DecodeUtf8(utf8, at);
-    if (!encodability.Encodable(utf8.substr(at, c.length), c.code) && listed.insert(c.code).second)
-      codes.push_back(c.code);
-    at += c.length;
+  for (const std::size_t at : CharactersWithoutCp932Form(utf8)) {
+    const char32_t code = DecodeUtf8(utf8, at).code;
+    if (listed.insert(code).second) codes.push_back(code);
   }
   return codes;
 }
@@ -107,8 +86,7 @@ AnsiString ConvertInput(const std::string& utf8, const std::string& field) {
   try {
     return AnsiString::FromUtf8(utf8);
   } catch (const EConvertError&) {
-    Encodability encodability;
-    const std::vector<char32_t> codes = UnencodableIn(utf8, encodability);
+    const std::vector<char32_t> codes = UnencodableIn(utf8);
     std::vector<UnencodableCharacter> characters;
     for (const char32_t code : codes) characters.push_back({code, 0});
     throw CaptionTextError(field, {{0, UnencodableReason(codes)}}, std::move(characters));
@@ -120,7 +98,6 @@ std::vector<AnsiString> ConvertDescription(const std::string& utf8) {
   std::vector<AnsiString> lines(split.size());
   std::vector<CaptionTextProblem> problems;
   std::vector<UnencodableCharacter> characters;
-  Encodability encodability;
   for (std::size_t i = 0; i < split.size(); ++i) {
     const int line = int(i + 1);
     if (const auto problem = Utf8Problem(split[i])) {
@@ -130,7 +107,7 @@ std::vector<AnsiString> ConvertDescription(const std::string& utf8) {
     try {
       lines[i] = AnsiString::FromUtf8(split[i]);
     } catch (const EConvertError&) {
-      const std::vector<char32_t> codes = UnencodableIn(split[i], encodability);
+      const std::vector<char32_t> codes = UnencodableIn(split[i]);
       for (const char32_t code : codes) characters.push_back({code, line});
       problems.push_back({line, UnencodableReason(codes)});
     }

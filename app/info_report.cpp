@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <ostream>
 
+#include "app/cp932_scan.h"
 #include "app/png_chunk_walk.h"
 #include "app/utf8_text.h"
-#include "platform/ansi_string.h"
 
 namespace {
 
@@ -20,26 +20,6 @@ std::string GammaNumber(DWORD gamma) {
   char text[24];
   std::snprintf(text, sizeof text, "%.5f", gamma / 100000.0);
   return text;
-}
-
-// Shift_JIS bytes as UTF-8, character by character; a byte that is no Shift_JIS stays as it is,
-// for the escaping that follows to show.
-std::string DecodeLeniently(const std::string& bytes) {
-  try {
-    return AnsiString(bytes).ToUtf8();
-  } catch (const std::exception&) {
-  }
-  std::string utf8;
-  for (std::size_t at = 0; at < bytes.size();) {
-    const bool pair = IsLeadByte(static_cast<unsigned char>(bytes[at])) && at + 1 < bytes.size();
-    try {
-      utf8 += AnsiString(bytes.substr(at, pair ? 2 : 1)).ToUtf8();
-      at += pair ? 2 : 1;
-    } catch (const std::exception&) {
-      utf8 += bytes[at++];
-    }
-  }
-  return utf8;
 }
 
 // Bytes that are not UTF-8 written as \xNN, which a JSON string can carry.
@@ -86,8 +66,8 @@ std::string TextBlock(const ImageFacts& facts) {
   if (facts.text.empty()) return " none\n";
   std::string block = "\n";
   for (const TextFact& entry : facts.text)
-    block += "  " + TerminalText(DecodeLeniently(entry.keyword)) + ": " +
-             TerminalText(DecodeLeniently(entry.text)) + "\n";
+    block += "  " + TerminalText(Cp932ToUtf8KeepingBadBytes(entry.keyword)) + ": " +
+             TerminalText(Cp932ToUtf8KeepingBadBytes(entry.text)) + "\n";
   return block;
 }
 
@@ -107,7 +87,7 @@ std::string ChunkLine(const ImageFacts& facts) {
 // ---- JSON
 
 std::string JsonText(const std::string& bytes) {
-  return JsonString(EscapeInvalidBytes(DecodeLeniently(bytes)));
+  return JsonString(EscapeInvalidBytes(Cp932ToUtf8KeepingBadBytes(bytes)));
 }
 
 std::string JsonKey(const std::optional<ColourKeyFact>& key) {
