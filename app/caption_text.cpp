@@ -57,15 +57,14 @@ std::optional<std::string> Utf8Problem(std::string_view utf8) {
 }
 
 // A single-line field draws a control character as a box, never as what it means.
-std::optional<std::string> ControlProblem(std::string_view utf8, const std::string& field) {
+std::optional<std::string> ControlProblem(std::string_view utf8) {
   for (std::size_t at = 0; at < utf8.size(); ++at) {
     const auto c = static_cast<unsigned char>(utf8[at]);
     if (c >= 0x20 && c != 0x7F) continue;
     const std::string what = c == '\t'                ? "a tab"
                              : c == '\n' || c == '\r' ? "a line break"
                                                       : "control character " + CodePoint(c);
-    return what + " at byte " + std::to_string(at) + " cannot be drawn; the " + field +
-           " takes one line of text";
+    return what + " at byte " + std::to_string(at) + " cannot be drawn: give one line of text";
   }
   return std::nullopt;
 }
@@ -81,7 +80,7 @@ CaptionTextError::CaptionTextError(std::string field, std::vector<CaptionTextPro
 
 AnsiString ConvertInput(const std::string& utf8, const std::string& field) {
   std::optional<std::string> problem = Utf8Problem(utf8);
-  if (!problem) problem = ControlProblem(utf8, field);
+  if (!problem) problem = ControlProblem(utf8);
   if (problem) throw CaptionTextError(field, {{0, *problem}});
   try {
     return AnsiString::FromUtf8(utf8);

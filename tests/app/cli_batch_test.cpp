@@ -42,8 +42,8 @@ TEST(CliBatch, ABadRowFailsByNameWhileTheOthersAreWritten) {
                 "expected #RRGGBB, #RGB, RRGGBB or a colour name such as red or navy\n" +
                 "nimbrel-cli: " + table + ":6: emoji.png: title: 文字 U+1F600 は Shift_JIS で表せ" +
                 "ません\n" + "nimbrel-cli: " + table + ":7: cr.png: title: a line break at byte " +
-                "1 cannot be drawn; the title takes one line of text\n" +
-                "wrote 2 of 5 captions to " + out + ": 0 trimmed, 3 failed\n");
+                "1 cannot be drawn: give one line of text\n" + "wrote 2 of 5 captions to " + out +
+                ": 0 trimmed, 3 failed\n");
   EXPECT_EQ(Sorted(TempFolder::NamesIn(out)), (std::vector<std::string>{"one.png", "three.png"}));
   EXPECT_TRUE(DecodePngFile(out + "/one.png").ok);
   EXPECT_TRUE(DecodePngFile(out + "/three.png").ok);

@@ -133,16 +133,16 @@ INSTANTIATE_TEST_SUITE_P(
                        "nimbrel-cli: title: 文字 U+1F600, U+2603 は Shift_JIS で表せません\n"},
         BadComposeCase{"TabInTitle",
                        {"--title", "星\t島"},
-                       "nimbrel-cli: title: a tab at byte 3 cannot be drawn; the title takes one "
-                       "line of text\n"},
+                       "nimbrel-cli: title: a tab at byte 3 cannot be drawn: give one line of "
+                       "text\n"},
         BadComposeCase{"LineBreakInSecondLine",
                        {"--second", "2026\r\n"},
-                       "nimbrel-cli: second line: a line break at byte 4 cannot be drawn; the "
-                       "second line takes one line of text\n"},
+                       "nimbrel-cli: second line: a line break at byte 4 cannot be drawn: give "
+                       "one line of text\n"},
         BadComposeCase{"EscapeInTitle",
                        {"--title", "a\x1B[2J"},
-                       "nimbrel-cli: title: control character U+001B at byte 1 cannot be drawn; "
-                       "the title takes one line of text\n"},
+                       "nimbrel-cli: title: control character U+001B at byte 1 cannot be drawn: "
+                       "give one line of text\n"},
         // Every line at fault, each character once per line, in the file:line: form.
         BadComposeCase{"UnencodableDescription",
                        {"--description", "-"},

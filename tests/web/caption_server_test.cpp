@@ -233,6 +233,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "JSON"},
         ErrorCase{"NoSjisForm", http::verb::post, "/api/caption", R"({"second": "絵文字 😀"})",
                   kJson, 422, "second", "U+1F600"},
+        ErrorCase{"LineBreakInTheTitle", http::verb::post, "/api/caption",
+                  R"({"title": "one\ntwo"})", kJson, 422, "title", "line break"},
         ErrorCase{"NoSjisFormInTheDescription",
                   http::verb::get,
                   "/caption.png?description=a%0A%F0%9F%98%80",
