@@ -78,7 +78,8 @@ std::string ChunkLine(const ImageFacts& facts) {
     std::size_t run = 1;
     while (i + run < facts.chunks.size() && facts.chunks[i + run].type == facts.chunks[i].type)
       ++run;
-    line += " " + ChunkTypeName(facts.chunks[i].type) + (run > 1 ? "×" + std::to_string(run) : "");
+    line.append(" ").append(ChunkTypeName(facts.chunks[i].type));
+    if (run > 1) line.append("×").append(std::to_string(run));
     i += run;
   }
   return line;
