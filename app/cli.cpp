@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/caption_text.h"
 #include "app/cli_batch.h"
 #include "app/cli_compose.h"
 #include "app/cli_convert.h"
@@ -54,7 +55,9 @@ int RunCommand(const CliCommand& command, const std::vector<std::string>& args, 
   } catch (const CliInputError& e) {
     PrintError(io, e.what());
     for (const std::string& detail : e.Details()) PrintError(io, detail);
-    return kExitUsage;
+    // Text given as an argument means wrong arguments; text read from a file (a description, a
+    // table) is that file's failure, as an unreadable file is.
+    return dynamic_cast<const CaptionTextError*>(&e) ? kExitUsage : kExitFailed;
   } catch (const std::exception& e) {
     PrintError(io, ErrorText(e));
     return kExitFailed;

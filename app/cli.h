@@ -22,7 +22,8 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 // A command: its name, its help, its options besides kCommonOptions, and what runs it. run may
-// throw: CliUsageError and CliInputError exit with 2, any other error with 1, each printed.
+// throw: CliUsageError and a CaptionTextError (text in an argument) exit with 2, any other error
+// (a CliInputError from a file's text included) with 1, each printed.
 struct CliCommand {
   const char* name;
   const char* help;

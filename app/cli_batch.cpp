@@ -53,8 +53,8 @@ const char kBatchHelp[] =
     "A row that fails does not stop the others; each message names the table and the row's\n"
     "line (\"captions.tsv:7: star.png: ...\"). The summary counts captions written, trimmed\n"
     "(cut to fit, with the window's notices) and failed. Exit status: 0 every row written,\n"
-    "1 some rows failed, the table could not be read or DIR could not be made, 2 bad arguments\n"
-    "or table text.\n";
+    "1 some rows failed, the table could not be read or its text used, or DIR could not be\n"
+    "made, 2 bad arguments.\n";
 
 std::string RowFileName(const BatchRow& row, const BatchOutcome& outcome) {
   return outcome.outputName.empty() ? row.fileName : outcome.outputName;

@@ -42,8 +42,8 @@ const char kComposeHelp[] =
     "shortened and surplus lines dropped, with the window's notices printed to stderr.\n"
     "An existing OUT keeps its owner, permissions and links; it is replaced only once the\n"
     "new picture is complete, or written in place when replacing would change it.\n"
-    "Exit status: 0 written, 1 a file could not be read or written (or --strict cut), 2 bad\n"
-    "arguments or text.\n";
+    "Exit status: 0 written, 1 a file could not be read or written, its text could not be used\n"
+    "or --strict cut, 2 bad arguments (a title or second line that cannot be drawn included).\n";
 
 // A description with hundreds of bad lines names the first few, GNU compiler style.
 constexpr std::size_t kMaxLinesNamed = 20;

@@ -229,7 +229,7 @@ TEST(CliBatch, ReadsAShiftJisTableFromStdinAndCountsTrimmedRows) {
   EXPECT_EQ(TempFolder::NamesIn(strictOut), std::vector<std::string>{"a.bmp"});
 
   const CliRun utf8 = RunCliCommand({"batch", "-", "--out-dir", folder.File("u")}, table);
-  EXPECT_EQ(utf8.status, kExitUsage);
+  EXPECT_EQ(utf8.status, kExitFailed);
   EXPECT_EQ(utf8.err,
             "nimbrel-cli: standard input:1: invalid UTF-8 at byte 6 (the text reads as Shift_JIS: "
             "give --encoding cp932)\n");

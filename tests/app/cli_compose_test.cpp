@@ -98,7 +98,7 @@ struct BadComposeCase {
   std::vector<std::string> args;
   std::string message;  // the whole of stderr, or a part of it for a usage mistake
   std::string input = "絵文字 😀\n";
-  int status = kExitUsage;
+  int status = kExitUsage;  // 1 for a file's failure, its text included
 };
 
 class CliComposeRefuses : public testing::TestWithParam<BadComposeCase> {};
@@ -149,7 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
                        "nimbrel-cli: standard input:1: 文字 U+1F600 は Shift_JIS で表せません\n"
                        "nimbrel-cli: standard input:3: 文字 U+2603, U+1F600 は Shift_JIS で表せ"
                        "ません\n",
-                       "絵文字 😀😀\n二行目\n☃ 😀\n"},
+                       "絵文字 😀😀\n二行目\n☃ 😀\n",
+                       kExitFailed},
         BadComposeCase{"UnknownOption", {"--colour", "#000000"}, "unknown option --colour"},
         BadComposeCase{"StrayArgument", {"extra"}, "unexpected argument extra"},
         BadComposeCase{"MissingDescriptionFile",
@@ -165,15 +166,18 @@ INSTANTIATE_TEST_SUITE_P(
                        {"--description", "-"},
                        "nimbrel-cli: standard input:2: invalid UTF-8 at byte 6 (the text reads as "
                        "Shift_JIS: give --encoding cp932)\n",
-                       "\xEF\xBB\xBFok\n\x90\xAF\x82\xCC\x93\x87\n"},
+                       "\xEF\xBB\xBFok\n\x90\xAF\x82\xCC\x93\x87\n",
+                       kExitFailed},
         BadComposeCase{"MalformedUtf8NotShiftJis",
                        {"--description", "-"},
                        "nimbrel-cli: standard input:1: invalid UTF-8 at byte 3\n",
-                       "caf\xE9\n"},
+                       "caf\xE9\n",
+                       kExitFailed},
         BadComposeCase{"MalformedShiftJis",
                        {"--description", "-", "--encoding", "CP932"},
                        "nimbrel-cli: standard input:2: invalid Shift_JIS at byte 5\n",
-                       "ok\n\x90\xAF\x81\x20\n"},
+                       "ok\n\x90\xAF\x81\x20\n",
+                       kExitFailed},
         BadComposeCase{"UnknownEncoding", {"--encoding", "latin1"}, "unknown encoding 'latin1'"},
         BadComposeCase{"UnknownFormat", {"--format", "gif"}, "unknown format 'gif': use png|bmp"},
         BadComposeCase{"ValueForAFlag", {"--strict=yes"}, "option --strict takes no value"},
