@@ -33,11 +33,12 @@ stop_started() {
   for pid in "${started_pids[@]}"; do stop_process "$pid" TERM || true; done
 }
 
-# Runs a command in the background with its standard error in log; sets started_pid.
+# Runs a command in the background with its output in log; sets started_pid.
 start_background() {
   local log=$1
   shift
-  "$@" > /dev/null 2> "$log" &
+  : > "$log"  # there before the command starts, for whoever reads it at once
+  "$@" > "$log" 2>&1 &
   started_pid=$!
   started_pids+=("$started_pid")
 }
