@@ -1,13 +1,15 @@
 # Sourced by the scripts that run `nimbrel-cli serve` (and nginx) in the background: starting a
 # server on a free port, and stopping everything they started on every way out.
+# shellcheck disable=SC2034  # started_pid and serve_port are for the scripts that source this
 
 started_pids=()
 
 # Whether pid still runs (a child that ended but is not yet waited for does not).
 still_running() {
-  local state
-  state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
-  [[ -n $state && $state != Z* ]]
+  local stat
+  { stat=$(< "/proc/$1/stat"); } 2>/dev/null || return 1
+  stat=${stat##*) }  # the state follows the command's name in brackets
+  [[ $stat != Z* ]]
 }
 
 # Sends signal (TERM unless given) to pid and waits up to 10 s for it to end, then kills it.
