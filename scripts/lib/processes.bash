@@ -7,7 +7,7 @@ started_pids=()
 # Whether pid still runs (a child that ended but is not yet waited for does not).
 still_running() {
   local stat
-  { stat=$(< "/proc/$1/stat"); } 2>/dev/null || return 1
+  read -r stat 2>/dev/null < "/proc/$1/stat" || return 1
   stat=${stat##*) }  # the state follows the command's name in brackets
   [[ $stat != Z* ]]
 }
