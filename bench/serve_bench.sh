@@ -2,8 +2,8 @@
 # The caption server under load, against the batch on the same cores in the same run:
 #   bench/serve_bench.sh [SECONDS] [JOBS]        (20 s per load, every core by default)
 # Starts a release `nimbrel-cli serve -q --jobs JOBS`, loads it with wrk over 16 keep-alive
-# connections with POST /api/caption (each request its own title, as a table's rows) and with
-# GET /caption.png answered 304 from its ETag, and times `nimbrel-cli batch` on 2,000 rows with
+# connections with POST /api/caption (each request its own title, as a table's rows), then with
+# as many as it has composing threads, and with GET /caption.png answered 304 from its ETag, and times `nimbrel-cli batch` on 2,000 rows with
 # the same JOBS before and after. Prints captions per second and their ratio to the batch, the
 # CPU time each caption took in both (the fairer measure on a shared machine), p50 and p99
 # latency, unexpected statuses and the server's peak RSS, against their targets. Speed on a shared
@@ -105,6 +105,9 @@ if ! still_running "$server"; then
 fi
 server_cpu=$(awk -v start="$cpu_start" -v end="$(cpu_seconds "$server")" -v n="$(figure post requests)" \
   'BEGIN { print (end - start) * 1000 / n }')
+# As many connections as composing threads: the time a caption takes with no queue before it,
+# which with 16 connections comes on top of waiting for the ones ahead.
+wrk -t 1 -c "$jobs" -d "$((seconds / 2))s" -s "$work/post.lua" "$url/api/caption" > "$work/unqueued.out"
 target="/caption.png?title=%E6%98%9F%E3%81%AE%E5%B3%B6&text=FF0000&outline=000080"
 etag=$(curl -sS -D - -o /dev/null "$url$target" | sed -n 's/^ETag: //Ip' | tr -d '\r')
 wrk -t 2 -c "$connections" -d "${seconds}s" -s "$work/revalidate.lua" -H "If-None-Match: $etag" \
@@ -143,10 +146,13 @@ report "  server CPU per caption" "$server_cpu" ms
 report "  p50 latency" "$(figure post p50)" ms
 report "  p99 latency" "$(figure post p99)" ms '<' 20
 report "  not 200, or failed" "$(($(figure post unexpected) + $(figure post failed)))" "" '==' 0
+report "POST at $jobs connections, p50 latency" "$(figure unqueued p50)" ms
+report "  p99 latency" "$(figure unqueued p99)" ms
 report "GET /caption.png 304 answers/s" "$(figure revalidate rate)" ""
 report "  p50 latency" "$(figure revalidate p50)" ms
 report "  p99 latency" "$(figure revalidate p99)" ms '<' 20
 report "  not 304, or failed" "$(($(figure revalidate unexpected) + $(figure revalidate failed)))" "" '==' 0
 report "server peak RSS" "$(awk -v kib="$peak_kib" 'BEGIN { print kib / 1024 }')" MiB '<' 64
-(($(figure post unexpected) + $(figure post failed) + $(figure revalidate unexpected) +
-  $(figure revalidate failed) == 0))
+for run in post unqueued revalidate; do
+  (($(figure $run unexpected) + $(figure $run failed) == 0)) || exit 1
+done
