@@ -20,7 +20,8 @@ let timer = 0;
 let sequence = 0;   // the number of the newest request sent
 let shown = 0;      // the number of the request whose answer is shown
 let controller = null;
-let picture = null; // {base64} of what is shown
+let picture = null; // the PNG shown, base64
+let pictureTitle = ""; // the title it was drawn with
 
 function inputs() {
   return {
@@ -45,17 +46,22 @@ async function refresh() {
   const number = ++sequence;
   if (controller) controller.abort();
   controller = new AbortController();
+  const sent = inputs();
   let answer;
   try {
     const response = await fetch("/api/caption", {
       method: "POST",
       headers: {"Content-Type": "application/json", "Accept": "application/json"},
-      body: JSON.stringify(inputs()),
+      body: JSON.stringify(sent),
       signal: controller.signal,
     });
     answer = await response.json();
     if (!response.ok) {
-      if (number > shown) showNotices([answer.error || "エラー " + response.status], true);
+      // The picture still shown is not of this input: it is not saved as if it were.
+      if (number > shown) {
+        showNotices([answer.error || "エラー " + response.status], true);
+        save.disabled = true;
+      }
       return;
     }
   } catch (error) {
@@ -66,6 +72,7 @@ async function refresh() {
   if (number < shown) return; // a late answer to earlier input
   shown = number;
   picture = answer.png;
+  pictureTitle = sent.title;
   preview.src = "data:image/png;base64," + answer.png;
   showNotices(answer.notices, false);
   save.disabled = false;
@@ -78,7 +85,7 @@ function schedule() {
 
 // The title as a file name: characters no file system takes are dropped.
 function fileName() {
-  const base = fields.title.value.replace(/[\\/:*?"<>|\u0000-\u001f\u007f]/g, "").trim();
+  const base = pictureTitle.replace(/[\\/:*?"<>|\u0000-\u001f\u007f]/g, "").trim();
   return (base || "caption") + ".png";
 }
 
