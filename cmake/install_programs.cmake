@@ -8,6 +8,12 @@ install(TARGETS nimbrel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 nimbrel_install_gzipped(${NIMBREL_DATA}/man/nimbrel-cli.1 ${man1} nimbrel-cli.1 runtime)
 install(FILES ${NIMBREL_DATA}/completion/nimbrel-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+# The caption server's reference deployment: the unit where systemd finds units of this prefix,
+# installed but not enabled, and the nginx site as an example to copy.
+install(FILES ${PROJECT_SOURCE_DIR}/deploy/nimbrel-serve@.service
+        DESTINATION lib/systemd/system)
+install(FILES ${PROJECT_SOURCE_DIR}/deploy/nginx-site.conf ${PROJECT_SOURCE_DIR}/deploy/README.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/nimbrel/examples)
 
 if(TARGET nimbrel)
   # Qt's project setup gives its programs a run path to a lib/ beside them, for Qt libraries
