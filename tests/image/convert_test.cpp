@@ -2,22 +2,33 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <vector>
 
 #include "dib_test_util.h"
-#include "image/color_tables.h"
-#include "image/dib_routines.h"
 #include "image/internal_dib.h"
-#include "platform/row_size.h"
 
 namespace {
 
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
-constexpr COLORREF kLight = RGB(240, 240, 240);
 constexpr int kWidth = 13;  // more than one byte of 1- and 4-bit pixels, and a padded row
 constexpr int kHeight = 3;
+
+struct Rgb {
+  BYTE r, g, b;
+};
+
+// The colours of the sources, red, green and blue all different so that a channel read for
+// another shows. What each becomes by the conversion rules: its white flag (77 r + 150 g +
+// 29 b >= 32640), the nearest of the sixteen colours and the halftone entry of its cube colour.
+// The cube colours fill entries 29-232 in cube order (red fastest); black (cube 0) and pure red
+// (cube 5) come before (255, 102, 0) at cube 17, so that is entry 29 + 17 - 2. 25 and 230 sit
+// on the edges of cube levels 0 and 5.
+constexpr Rgb kColours[4] = {
+    {250, 120, 20},  // 37830 white; 8 (255, 153, 17); (255, 102, 0), entry 44
+    {240, 20, 10},   // 21770 black; 5 (221, 0, 0); pure red, 249
+    {25, 230, 250},  // 43675 white; 4 (0, 187, 255); pure cyan, 254
+    {60, 235, 15},   // 40305 white; 2 (0, 255, 0); (51, 255, 0), which shares pure green's 250
+};
 
 // The sixteen colours conversions to 4 bits use, written out (red, green, blue, in index
 // order) so that the code's own table is checked, not compared with itself.
@@ -26,126 +37,159 @@ constexpr BYTE kSixteenColours[16][3] = {
     {255, 102, 102}, {170, 34, 34}, {255, 153, 17}, {255, 187, 85}, {255, 238, 0}, {153, 136, 136},
     {204, 187, 187}, {0, 102, 255}, {0, 0, 0},      {255, 255, 255}};
 
-// The colours a source of each bit count is filled with, one per pixel in turn.
-std::vector<COLORREF> SourceColors(int bits) {
-  if (bits == 1) return {kBlack, kWhite};
-  return {kBlack, kWhite, kGreen, kLight};
+// Entries of the halftone table: fixed ones at both ends and the cube entries used above.
+constexpr struct {
+  int index;
+  Rgb colour;
+} kHalftoneEntries[] = {{0, {0, 0, 0}},      {9, {166, 202, 240}}, {28, {173, 169, 144}},
+                        {44, {255, 102, 0}}, {233, {165, 0, 33}},  {249, {255, 0, 0}},
+                        {250, {0, 255, 0}},  {254, {0, 255, 255}}, {255, {255, 255, 255}}};
+
+// 1-bit sources hold the first two colours, the others all four; pixel (x, y) has colour
+// (x + 2 y) modulo that count.
+int ColourCount(int bits) {
+  return bits == 1 ? 2 : 4;
 }
 
-COLORREF ColorAt(const std::vector<COLORREF>& colors, int x, int y) {
-  return colors[(x + 2 * y) % colors.size()];
+int ColourAt(int bits, int x, int y) {
+  return (x + 2 * y) % ColourCount(bits);
 }
 
-// A store of the given bit count painted with SourceColors. Palette sources hold those
-// colours as their first entries.
+// A 24-bit pixel as GetPixel gives it: blue in the low byte, red in the third.
+constexpr DWORD Word(Rgb c) {
+  return DWORD(c.r) << 16 | DWORD(c.g) << 8 | c.b;
+}
+
+// A store of the given bit count painted with kColours; palette sources hold them as their
+// first entries, 4-bit ones padded with black to sixteen.
 void Fill(TVynCustomInternalDIB& store, int bits) {
-  const std::vector<COLORREF> colors = SourceColors(bits);
-  std::vector<RGBQUAD> palette = MakePalette(colors);
   if (bits <= 8) {
-    const int count = bits == 4 ? 16 : int(palette.size());
-    palette.resize(std::size_t(count), RGBQUAD{0, 0, 0, 0});
-    store.CreateImage(kWidth, kHeight, false, palette.data(), count, bits);
+    std::vector<RGBQUAD> palette(std::size_t(bits == 4 ? 16 : ColourCount(bits)), {0, 0, 0, 0});
+    for (int i = 0; i < ColourCount(bits); ++i)
+      palette[std::size_t(i)] = RGBQUAD{kColours[i].b, kColours[i].g, kColours[i].r, 0};
+    store.CreateImage(kWidth, kHeight, false, palette.data(), int(palette.size()), bits);
   } else {
     store.CreateImage(kWidth, kHeight, false, nullptr, 0, bits);
   }
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
-      const COLORREF c = ColorAt(colors, x, y);
-      if (bits <= 8) {
-        store.SetPixel(x, y, DWORD((x + 2 * y) % colors.size()));
-      } else {
-        store.SetPixel(x, y, SwapRedBlue(c) | (bits == 32 ? 0x7F000000u : 0));
-      }
+      const int k = ColourAt(bits, x, y);
+      store.SetPixel(x, y,
+                     bits <= 8 ? DWORD(k) : Word(kColours[k]) | (bits == 32 ? 0x7F000000u : 0));
     }
   }
 }
 
-// What a colour becomes at a target whose palette was replaced: black or white at 1 bit,
-// the nearest of the 16 at 4 bits, the cube colour at 8 bits.
-COLORREF Reduced(int to, COLORREF c) {
-  if (c == kGreen) return to == 1 ? kWhite : kGreen;  // green is bright; it is in both tables
-  if (c == kLight) return kWhite;  // 240 rounds up to cube level 5; nearest of 16 is white
-  return c;
+void ExpectEntry(const RGBQUAD& e, Rgb want, int index) {
+  EXPECT_EQ((std::vector<int>{e.rgbRed, e.rgbGreen, e.rgbBlue}),
+            (std::vector<int>{want.r, want.g, want.b}))
+      << "entry " << index;
 }
 
-bool KeepsColors(int from, int to) {
-  return to > from || to > 8;
-}
+// The palette a converted store ends with.
+enum class Table { Source, BlackWhite, Sixteen, Halftone, None };
 
 struct Pair {
   int from;
   int to;
+  int lineSize;  // bytes of a stored row of 13 pixels
+  int paletteCount;
+  Table table;
+  int alphaMode;
+  std::vector<DWORD> pixels;  // GetPixel of each source colour after the conversion
+
+  friend void PrintTo(const Pair& p, std::ostream* os) { *os << p.from << " to " << p.to; }
+};
+
+constexpr DWORD kOpaque = 0xFF000000;
+
+const Pair kPairs[] = {
+    {1, 4, 8, 16, Table::Source, kAlphaModeNone, {0, 1}},
+    {1, 8, 16, 2, Table::Source, kAlphaModeNone, {0, 1}},
+    {1, 24, 40, 2, Table::Source, kAlphaModeNone, {0xFA7814, 0xF0140A}},
+    {1, 32, 52, 2, Table::Source, kAlphaModeNone, {kOpaque | 0xFA7814, kOpaque | 0xF0140A}},
+    {4, 1, 4, 2, Table::BlackWhite, kAlphaModeNone, {1, 0, 1, 1}},
+    {4, 8, 16, 16, Table::Source, kAlphaModeNone, {0, 1, 2, 3}},
+    {4, 24, 40, 16, Table::Source, kAlphaModeNone, {0xFA7814, 0xF0140A, 0x19E6FA, 0x3CEB0F}},
+    {4,
+     32,
+     52,
+     16,
+     Table::Source,
+     kAlphaModeNone,
+     {kOpaque | 0xFA7814, kOpaque | 0xF0140A, kOpaque | 0x19E6FA, kOpaque | 0x3CEB0F}},
+    {8, 1, 4, 2, Table::BlackWhite, kAlphaModeNone, {1, 0, 1, 1}},
+    {8, 4, 8, 16, Table::Sixteen, kAlphaModeNone, {8, 5, 4, 2}},
+    {8, 24, 40, 4, Table::Source, kAlphaModeNone, {0xFA7814, 0xF0140A, 0x19E6FA, 0x3CEB0F}},
+    {8,
+     32,
+     52,
+     4,
+     Table::Source,
+     kAlphaModeNone,
+     {kOpaque | 0xFA7814, kOpaque | 0xF0140A, kOpaque | 0x19E6FA, kOpaque | 0x3CEB0F}},
+    {24, 1, 4, 2, Table::BlackWhite, kAlphaModeNone, {1, 0, 1, 1}},
+    {24, 4, 8, 16, Table::Sixteen, kAlphaModeNone, {8, 5, 4, 2}},
+    {24, 8, 16, 256, Table::Halftone, kAlphaModeNone, {44, 249, 254, 250}},
+    {24,
+     32,
+     52,
+     0,
+     Table::None,
+     kAlphaModePixel,
+     {kOpaque | 0xFA7814, kOpaque | 0xF0140A, kOpaque | 0x19E6FA, kOpaque | 0x3CEB0F}},
+    {32, 1, 4, 2, Table::BlackWhite, kAlphaModeNone, {1, 0, 1, 1}},
+    {32, 4, 8, 16, Table::Sixteen, kAlphaModeNone, {8, 5, 4, 2}},
+    {32, 8, 16, 256, Table::Halftone, kAlphaModeNone, {44, 249, 254, 250}},
+    {32, 24, 40, 0, Table::None, kAlphaModeNone, {0xFA7814, 0xF0140A, 0x19E6FA, 0x3CEB0F}},
 };
 
 class ConvertPairTest : public ::testing::TestWithParam<Pair> {};
 
-TEST_P(ConvertPairTest, PixelsTakeTheColourTheRuleGives) {
-  const auto [from, to] = GetParam();
+TEST_P(ConvertPairTest, GivesThePixelsPaletteAndAlphaOfTheRule) {
+  const Pair& c = GetParam();
   TVynCustomInternalDIB store;
-  Fill(store, from);
-  store.ConvertImage(to);
+  Fill(store, c.from);
+  store.ConvertImage(c.to);
 
-  ASSERT_EQ(store.BitCount(), to);
+  ASSERT_EQ(store.BitCount(), c.to);
+  EXPECT_EQ(store.InfoHeader()->biBitCount, c.to);
   ASSERT_EQ(store.Width(), kWidth);
   ASSERT_EQ(store.Height(), kHeight);
-  EXPECT_EQ(store.LineSize(), int(RequireRowBytes(kWidth, to, kDIBRowAlignment)));
-  const std::vector<COLORREF> colors = SourceColors(from);
+  EXPECT_EQ(store.LineSize(), c.lineSize);
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
-      const COLORREF source = ColorAt(colors, x, y);
-      const COLORREF expected = KeepsColors(from, to) ? source : Reduced(to, source);
-      const COLORREF got = to <= 8 ? store.GetPaletteColor(int(store.GetPixel(x, y)))
-                                   : SwapRedBlue(store.GetPixel(x, y) & 0xFFFFFF);
-      EXPECT_EQ(got, expected) << "pixel " << x << "," << y;
-      if (to <= 8 && from <= 8 && to > from) {
-        EXPECT_EQ(store.GetPixel(x, y), DWORD((x + 2 * y) % colors.size())) << "raw index kept";
-      }
-      if (to == 32) {
-        EXPECT_EQ(store.GetPixel(x, y) >> 24, 0xFFu) << "opaque";
-      }
+      EXPECT_EQ(store.GetPixel(x, y), c.pixels[std::size_t(ColourAt(c.from, x, y))])
+          << "pixel " << x << "," << y;
     }
+  }
+
+  EXPECT_EQ(store.PaletteCount(), c.paletteCount);
+  EXPECT_EQ(store.InfoHeader()->biClrUsed, DWORD(c.paletteCount));
+  EXPECT_EQ(store.GetAlphaMode(), c.alphaMode);
+  const RGBQUAD* palette = store.Palette();
+  switch (c.table) {
+    case Table::Source:
+      for (int i = 0; i < ColourCount(c.from); ++i) ExpectEntry(palette[i], kColours[i], i);
+      break;
+    case Table::BlackWhite:
+      ExpectEntry(palette[0], {0, 0, 0}, 0);
+      ExpectEntry(palette[1], {255, 255, 255}, 1);
+      break;
+    case Table::Sixteen:
+      for (int i = 0; i < 16; ++i)
+        ExpectEntry(palette[i],
+                    {kSixteenColours[i][0], kSixteenColours[i][1], kSixteenColours[i][2]}, i);
+      break;
+    case Table::Halftone:
+      for (const auto& e : kHalftoneEntries) ExpectEntry(palette[e.index], e.colour, e.index);
+      break;
+    case Table::None:
+      break;
   }
 }
 
-TEST_P(ConvertPairTest, PaletteAndAlphaFollowTheTarget) {
-  const auto [from, to] = GetParam();
-  TVynCustomInternalDIB store;
-  Fill(store, from);
-  const int before = store.PaletteCount();
-  store.ConvertImage(to);
-
-  int expectedCount = before;  // widening keeps the count, as the new store's default allows
-  if (!KeepsColors(from, to)) expectedCount = to == 1 ? 2 : to == 4 ? 16 : 256;
-  if (KeepsColors(from, to) && to == 4) expectedCount = 16;
-  EXPECT_EQ(store.PaletteCount(), expectedCount);
-  EXPECT_EQ(store.InfoHeader()->biClrUsed, DWORD(expectedCount));
-  EXPECT_EQ(store.InfoHeader()->biBitCount, to);
-  EXPECT_EQ(store.GetAlphaMode(), from == 24 && to == 32 ? kAlphaModePixel : kAlphaModeNone);
-  if (!KeepsColors(from, to) && to == 8) {
-    EXPECT_EQ(std::memcmp(store.Palette(), HalftonePalette().data(), 256 * sizeof(RGBQUAD)), 0);
-  }
-  if (!KeepsColors(from, to) && to == 4) {
-    for (int i = 0; i < 16; ++i) {
-      const RGBQUAD& e = store.Palette()[i];
-      EXPECT_EQ((std::vector<int>{e.rgbRed, e.rgbGreen, e.rgbBlue, e.rgbReserved}),
-                (std::vector<int>{kSixteenColours[i][0], kSixteenColours[i][1],
-                                  kSixteenColours[i][2], 0}))
-          << "entry " << i;
-    }
-  }
-}
-
-std::vector<Pair> AllPairs() {
-  std::vector<Pair> pairs;
-  for (int from : {1, 4, 8, 24, 32}) {
-    for (int to : {1, 4, 8, 24, 32}) {
-      if (from != to) pairs.push_back({from, to});
-    }
-  }
-  return pairs;
-}
-
-INSTANTIATE_TEST_SUITE_P(AllBitCounts, ConvertPairTest, ::testing::ValuesIn(AllPairs()),
+INSTANTIATE_TEST_SUITE_P(AllBitCounts, ConvertPairTest, ::testing::ValuesIn(kPairs),
                          [](const auto& info) {
                            return std::to_string(info.param.from) + "to" +
                                   std::to_string(info.param.to);
@@ -166,12 +210,12 @@ TEST(ConvertImageTest, SameBitCountLeavesEverythingAlone) {
   TVynCustomInternalDIB store;
   Fill(store, 8);
   store.SetTransColor(RGB(242, 242, 242));
-  store.SetBGColor(RGB(0, 250, 0));
+  store.SetBGColor(RGB(58, 236, 17));  // nearest: entry 3, (60, 235, 15)
   const TVynDIBDesc before = store.Desc();
   store.ConvertImage(8);
   EXPECT_EQ(std::memcmp(&store.Desc(), &before, sizeof before), 0);
   EXPECT_EQ(store.TransColor(), RGB(242, 242, 242));
-  EXPECT_EQ(store.BGIndex(), 2);
+  EXPECT_EQ(store.BGIndex(), 3);
 }
 
 TEST(ConvertImageTest, TrueColourToEightBitsUsesTheCube) {
@@ -234,10 +278,10 @@ TEST(ConvertImageTest, IndexKeyBecomesItsColourWhenThePaletteIsReplaced) {
   FillWithTransparentEntry(store, 8);
   ASSERT_EQ(TransMode(store.Desc()), kKeyModeIndex);
   ASSERT_EQ(store.TransIndex(), 2);
-  store.ConvertImage(4);  // entry 2 of the 16-colour palette is pure green as well
+  store.ConvertImage(4);  // entry 2, (25, 230, 250), is nearest to entry 4 of the sixteen
   EXPECT_EQ(TransMode(store.Desc()), kKeyModeColor);
-  EXPECT_EQ(store.TransColor(), kGreen);
-  EXPECT_EQ(store.TransIndex(), 2);
+  EXPECT_EQ(store.TransColor(), RGB(25, 230, 250));
+  EXPECT_EQ(store.TransIndex(), 4);
 }
 
 TEST(ConvertImageTest, IndexKeyStaysWhenThePaletteIsKept) {
@@ -246,7 +290,7 @@ TEST(ConvertImageTest, IndexKeyStaysWhenThePaletteIsKept) {
   store.ConvertImage(8);
   EXPECT_EQ(TransMode(store.Desc()), kKeyModeIndex);
   EXPECT_EQ(store.TransIndex(), 2);
-  EXPECT_EQ(store.TransColor(), kGreen);
+  EXPECT_EQ(store.TransColor(), RGB(25, 230, 250));
 }
 
 TEST(ConvertImageTest, AlphaTableBecomesPixelAlphaAtThirtyTwoBits) {
