@@ -14,6 +14,7 @@ struct FormatCase {
   int bitCount;
   DWORD compression;
   int colors;  // entries in the colour table
+  int stride;  // bytes from one row of 33 pixels to the next, padded to four
 };
 
 class BitmapFormatTest : public ::testing::TestWithParam<FormatCase> {};
@@ -36,16 +37,18 @@ TEST_P(BitmapFormatTest, MakesASectionOfThatLayout) {
   EXPECT_EQ(ds.dsBmih.biCompression, c.compression);
   EXPECT_EQ(int(b.Handle()->colors.size()), c.colors);
   EXPECT_EQ(b.Palette() != nullptr, c.colors > 0);
-  // Rows are padded to four bytes and ScanLine counts from the top.
-  EXPECT_EQ(b.ScanLine(0) - b.ScanLine(1), std::ptrdiff_t((33 * c.bitCount + 31) / 32 * 4));
+  // ScanLine counts from the top of bottom-up rows.
+  EXPECT_EQ(b.ScanLine(0) - b.ScanLine(1), std::ptrdiff_t(c.stride));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, BitmapFormatTest,
-    ::testing::Values(FormatCase{pf1bit, 1, BI_RGB, 2}, FormatCase{pf4bit, 4, BI_RGB, 16},
-                      FormatCase{pf8bit, 8, BI_RGB, 256}, FormatCase{pf15bit, 16, BI_RGB, 0},
-                      FormatCase{pf16bit, 16, BI_BITFIELDS, 0}, FormatCase{pf24bit, 24, BI_RGB, 0},
-                      FormatCase{pf32bit, 32, BI_RGB, 0}));
+INSTANTIATE_TEST_SUITE_P(Formats, BitmapFormatTest,
+                         ::testing::Values(FormatCase{pf1bit, 1, BI_RGB, 2, 8},
+                                           FormatCase{pf4bit, 4, BI_RGB, 16, 20},
+                                           FormatCase{pf8bit, 8, BI_RGB, 256, 36},
+                                           FormatCase{pf15bit, 16, BI_RGB, 0, 68},
+                                           FormatCase{pf16bit, 16, BI_BITFIELDS, 0, 68},
+                                           FormatCase{pf24bit, 24, BI_RGB, 0, 100},
+                                           FormatCase{pf32bit, 32, BI_RGB, 0, 132}));
 
 TEST(Bitmap, EightBitsBringTheHalftoneTableAndSizeChangesKeepIt) {
   TBitmap b;

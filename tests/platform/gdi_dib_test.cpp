@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/gdi.h"
-#include "platform/halftone_palette.h"
 
 namespace {
 
@@ -157,13 +156,27 @@ TEST(GetDIBits, PaletteTargetsMatchThroughTheSelectedPalette) {
 }
 
 TEST(GetDIBits, WithoutAPaletteEightBitTargetsGetTheHalftoneTable) {
-  Dib source(1, 1, 24);
-  Put24(source.Row(0), 0, 0, 255, 0);
+  Dib source(3, 1, 24);
+  Put24(source.Row(0), 0, 240, 20, 10);    // nearest: pure red, 249
+  Put24(source.Row(0), 1, 166, 202, 240);  // the fixed entry 9 itself
+  Put24(source.Row(0), 2, 130, 5, 0);      // the fixed (128, 0, 0), 1, not the cube's (153, 0, 0)
   HBITMAP section = source.Section();
-  Dib out(1, 1, 8);
+  Dib out(3, 1, 8);
   ASSERT_EQ(GetDIBits(nullptr, section, 0, 1, out.pixels.data(), out.info(), DIB_RGB_COLORS), 1);
-  EXPECT_EQ(std::memcmp(out.table(), HalftonePalette().data(), 256 * sizeof(RGBQUAD)), 0);
-  EXPECT_EQ(out.Row(0)[0], HalftoneIndex(0, 255, 0));
+  EXPECT_EQ(out.Row(0)[0], 249);
+  EXPECT_EQ(out.Row(0)[1], 9);
+  EXPECT_EQ(out.Row(0)[2], 1);
+  const struct {
+    int index;
+    BYTE r, g, b;
+  } entries[] = {{1, 128, 0, 0},    {9, 166, 202, 240}, {28, 173, 169, 144}, {44, 255, 102, 0},
+                 {233, 165, 0, 33}, {249, 255, 0, 0},   {252, 0, 0, 255},    {255, 255, 255, 255}};
+  for (const auto& e : entries) {
+    const RGBQUAD& q = out.table()[e.index];
+    EXPECT_EQ((std::vector<int>{q.rgbRed, q.rgbGreen, q.rgbBlue}),
+              (std::vector<int>{e.r, e.g, e.b}))
+        << "entry " << e.index;
+  }
   DeleteObject(section);
 }
 

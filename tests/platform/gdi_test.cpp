@@ -102,26 +102,78 @@ TEST(GdiBitmap, RefusesBadHeaders) {
   EXPECT_EQ(nullptr, CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, nullptr, nullptr, 0));
 }
 
-TEST(HalftonePalette, CubeMapPointsAtItsColours) {
-  const auto& palette = HalftonePalette();
-  const auto& map = HalftoneCubeMap();
-  int cubeEntries = 0;
-  for (int cube = 0; cube < 216; ++cube) {
-    const int r = cube % 6 * 51, g = cube / 6 % 6 * 51, b = cube / 36 * 51;
-    const RGBQUAD e = palette[map[cube]];
-    const bool nearPure = (r == 51 && g == 255 && b == 0) || (r == 0 && g == 255 && b == 51) ||
-                          (r == 51 && g == 0 && b == 255) || (r == 0 && g == 51 && b == 255);
-    if (nearPure) continue;
-    EXPECT_EQ(r, e.rgbRed) << cube;
-    EXPECT_EQ(g, e.rgbGreen) << cube;
-    EXPECT_EQ(b, e.rgbBlue) << cube;
-    if (map[cube] >= 29 && map[cube] <= 232) ++cubeEntries;
+namespace {
+
+struct Rgb {
+  BYTE r, g, b;
+};
+
+void ExpectEntry(int index, Rgb want) {
+  const RGBQUAD& e = HalftonePalette()[std::size_t(index)];
+  EXPECT_EQ((std::vector<int>{e.rgbRed, e.rgbGreen, e.rgbBlue}),
+            (std::vector<int>{want.r, want.g, want.b}))
+      << "entry " << index;
+}
+
+// The fixed entries 0-28 and 233-255.
+constexpr Rgb kLowEntries[] = {
+    {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+    {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
+    {4, 4, 4},       {8, 8, 8},       {12, 12, 12},    {17, 17, 17},    {22, 22, 22},
+    {28, 28, 28},    {34, 34, 34},    {41, 41, 41},    {85, 85, 85},    {77, 77, 77},
+    {66, 66, 66},    {57, 57, 57},    {255, 124, 128}, {255, 80, 80},   {214, 0, 147},
+    {204, 236, 255}, {239, 214, 198}, {231, 231, 214}, {173, 169, 144}};
+constexpr Rgb kHighEntries[] = {{165, 0, 33},    {95, 95, 95},    {119, 119, 119}, {134, 134, 134},
+                                {150, 150, 150}, {203, 203, 203}, {178, 178, 178}, {215, 215, 215},
+                                {221, 221, 221}, {227, 227, 227}, {234, 234, 234}, {241, 241, 241},
+                                {248, 248, 248}, {255, 251, 240}, {160, 160, 164}, {128, 128, 128},
+                                {255, 0, 0},     {0, 255, 0},     {255, 255, 0},   {0, 0, 255},
+                                {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+
+// Colours on the edges of the cube levels (0-25, 26-76, 77-127, 128-178, 179-229, 230-255),
+// the entry the map gives each and that entry's colour. The cube colours that are not fixed
+// entries fill 29-232 in cube order (red level + 6 green + 36 blue), so cube 10 lands on
+// 29 + 10 - 2 past black (cube 0) and red (cube 5); cube 79 also passes green (30), its
+// neighbours (51, 255, 0) and (0, 255, 51) (31, 66) and yellow (35).
+struct CubeCase {
+  Rgb colour;
+  int index;
+  Rgb entry;
+};
+constexpr CubeCase kCubeCases[] = {
+    {{20, 20, 20}, 0, {0, 0, 0}},
+    {{60, 10, 20}, 29, {51, 0, 0}},           // cube 1
+    {{229, 26, 0}, 37, {204, 51, 0}},         // cube 10
+    {{250, 120, 20}, 44, {255, 102, 0}},      // cube 17
+    {{26, 76, 77}, 102, {51, 51, 102}},       // cube 79
+    {{128, 178, 179}, 188, {153, 153, 204}},  // cube 165
+    {{200, 240, 250}, 232, {204, 255, 255}},  // cube 214, the last
+    {{230, 25, 0}, 249, {255, 0, 0}},
+    {{40, 240, 5}, 250, {0, 255, 0}},  // (51, 255, 0) and (0, 255, 51) share pure green
+    {{5, 240, 40}, 250, {0, 255, 0}},
+    {{40, 5, 240}, 252, {0, 0, 255}},  // (51, 0, 255) and (0, 51, 255) share pure blue
+    {{5, 40, 240}, 252, {0, 0, 255}},
+    {{240, 240, 240}, 255, {255, 255, 255}},
+};
+
+}  // namespace
+
+TEST(HalftonePalette, FixedEntriesAtBothEnds) {
+  for (int i = 0; i < 29; ++i) ExpectEntry(i, kLowEntries[i]);
+  for (int i = 233; i < 256; ++i) ExpectEntry(i, kHighEntries[i - 233]);
+}
+
+TEST(HalftonePalette, CubeMapRoundsEachChannelToItsLevel) {
+  for (const CubeCase& c : kCubeCases) {
+    const int index = HalftoneIndex(c.colour.r, c.colour.g, c.colour.b);
+    EXPECT_EQ(index, c.index) << int(c.colour.r) << "," << int(c.colour.g) << ","
+                              << int(c.colour.b);
+    ExpectEntry(index, c.entry);
   }
-  EXPECT_EQ(204, cubeEntries);
-  EXPECT_EQ(250, HalftoneIndex(51, 255, 0));
-  EXPECT_EQ(252, HalftoneIndex(0, 51, 255));
-  EXPECT_EQ(255, HalftoneIndex(240, 240, 240));
-  EXPECT_EQ(0, HalftoneIndex(20, 20, 20));
-  EXPECT_EQ(241, palette[244].rgbRed);  // the static greys near the top
-  EXPECT_EQ(166, palette[9].rgbRed);
+}
+
+TEST(HalftonePalette, CubeMapSelectsEveryCubeEntryOnce) {
+  std::vector<int> uses(256, 0);
+  for (BYTE index : HalftoneCubeMap()) ++uses[index];
+  for (int i = 1; i < 249; ++i) EXPECT_EQ(uses[std::size_t(i)], i >= 29 && i <= 232 ? 1 : 0) << i;
 }
