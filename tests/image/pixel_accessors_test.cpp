@@ -114,13 +114,4 @@ TEST_F(Accessors, ThirtyTwoBitsWholeWordAndColourKeepsAlpha) {
   EXPECT_EQ(s.GetPixel(1, 1), 0x80010203u);
 }
 
-TEST_F(Accessors, SetThenGetColourRoundTripsOnEveryBitCount) {
-  for (int bits : {1, 4, 8, 24, 32}) {
-    TVynCustomInternalDIB& s = Make(4, 4, bits);
-    const COLORREF c = bits <= 8 ? RampColor((1 << bits) - 1) : RGB(9, 99, 199);
-    s.SetPixelColor(3, 3, c);
-    EXPECT_EQ(s.GetPixelColor(3, 3), c) << bits;
-  }
-}
-
 }  // namespace
