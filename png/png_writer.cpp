@@ -84,8 +84,11 @@ class HeaderWriter {
     const int n = PaletteSize();
     return n >= 1 && n <= int(kMaxPaletteLength) && desc_.Palette != nullptr;
   }
-  // Searched over the palette as written, so the index always names a written entry.
-  int NearestIndex(COLORREF color) const {
+  // The entry the image holds for a key, when the palette as written has it: a palette may
+  // repeat a colour, and only that entry carries the key. Otherwise the nearest entry, searched
+  // over the palette as written, so the index always names a written entry.
+  int KeyIndex(int heldIndex, COLORREF color) const {
+    if (heldIndex >= 0 && heldIndex < PaletteSize()) return heldIndex;
     return std::max(0, NearestPaletteIndex(desc_.Palette, PaletteSize(), color));
   }
 
@@ -131,7 +134,7 @@ class HeaderWriter {
     const COLORREF bg = src_.BGColor;
     if (IsPaletteImage()) {
       if (!HasColor(bg) || !WritesPalette()) return;
-      chunks_.WriteChunk(kbKGD, ChunkData().U8(std::uint8_t(NearestIndex(bg))));
+      chunks_.WriteChunk(kbKGD, ChunkData().U8(std::uint8_t(KeyIndex(src_.BGIndex, bg))));
       return;
     }
     if (HasColor(bg)) {
@@ -150,7 +153,7 @@ class HeaderWriter {
         WriteAlphaTable();
       } else if (HasColor(trans)) {
         // Entries before the transparent one opaque, that one clear, the rest implied opaque.
-        const int k = NearestIndex(trans);
+        const int k = KeyIndex(src_.TransIndex, trans);
         ChunkData d;
         for (int i = 0; i < k; ++i) d.U8(255);
         chunks_.WriteChunk(ktRNS, d.U8(0));

@@ -26,6 +26,9 @@ struct PngWriteSource {
   bool AlphaFlag = false;
   COLORREF TransColor = clNone;  // above 0x00FFFFFF: none
   COLORREF BGColor = clNone;
+  // The palette entries the image holds as its keys; -1 when it holds none.
+  int TransIndex = -1;
+  int BGIndex = -1;
   int UnitSpecifier = 0;
   int WidthSpecific = 0;
   int HeightSpecific = 0;
