@@ -11,6 +11,7 @@
 #include "png/chunk_writer.h"
 #include "png/chunks.h"
 #include "png/idat_deflater.h"
+#include "png/palette_reach.h"
 #include "png/png_filters.h"
 #include "png/png_row_gather.h"
 #include "png/png_text_rule.h"
@@ -58,7 +59,11 @@ PngFormat FormatFor(int bitCount) {
 class HeaderWriter {
  public:
   HeaderWriter(PngWriteState& state, const PngWriteSource& source)
-      : s_(state), src_(source), desc_(*source.Desc), chunks_(*state.Chunks) {}
+      : s_(state),
+        src_(source),
+        desc_(*source.Desc),
+        chunks_(*state.Chunks),
+        writtenPaletteSize_(WrittenPaletteSize()) {}
 
   void Write() {
     WriteIHDR();
@@ -83,6 +88,16 @@ class HeaderWriter {
   bool WritesPalette() const {
     const int n = PaletteSize();
     return n >= 1 && n <= int(kMaxPaletteLength) && desc_.Palette != nullptr;
+  }
+  // The palette as written in PLTE: lengthened with black entries when the rows use indices
+  // past it, since decoders disagree on what such pixels show.
+  int WrittenPaletteSize() const {
+    const int size = PaletteSize();
+    if (!IsPaletteImage()) return size;
+    const int indices = 1 << s_.BitsPerPixel;
+    if (size >= indices) return size;
+    return std::max(size,
+                    HighestIndexUsed(desc_, s_.Left, s_.Top, s_.Width, s_.Height, indices - 1) + 1);
   }
   // The entry the image holds for a key, when the palette as written has it: a palette may
   // repeat a colour, and only that entry carries the key. Otherwise the nearest entry, searched
@@ -127,6 +142,7 @@ class HeaderWriter {
       const RGBQUAD& e = desc_.Palette[i];
       d.U8(e.rgbRed).U8(e.rgbGreen).U8(e.rgbBlue);
     }
+    d.Zeros(std::size_t(writtenPaletteSize_ - PaletteSize()) * 3);
     chunks_.WriteChunk(kPLTE, d);
   }
 
@@ -200,6 +216,7 @@ class HeaderWriter {
   const PngWriteSource& src_;
   const TVynDIBDesc& desc_;
   PngChunkWriter& chunks_;
+  const int writtenPaletteSize_;
 };
 
 void SetUpPass(PngWriteState& s, int pass) {

@@ -255,6 +255,30 @@ TEST(PngWriterKeysIndex, KeysStayOnTheIndexTheImageHolds) {
   EXPECT_EQ(TransparentIndex(decoded), 7);
 }
 
+// A file's rows may use indices its palette lacks. PLTE then gets black entries up to the
+// highest index the rectangle written uses, so every decoder sees the same picture.
+TEST(PngWriterKeysIndex, PaletteReachesEveryIndexTheRowsUse) {
+  const Bytes twoEntries = {10, 20, 30, 40, 50, 60};
+  TUxPNG image;
+  // The highest index lies in the second row.
+  pngread::Load(image, pngread::PngBuilder()
+                           .IHDR(3, 2, 8, 3)
+                           .Chunk("PLTE", twoEntries)
+                           .IDAT({0, 1, 5, 0, 0, 0, 200, 0})
+                           .End());
+  Bytes lengthened = twoEntries;
+  lengthened.resize(201 * 3, 0);
+  const Bytes saved = Save(image);
+  EXPECT_EQ(FindChunk(SplitChunks(saved), "PLTE")->data, lengthened);
+  const LibpngImage decoded = DecodeWithLibpng(saved);
+  EXPECT_TRUE(decoded.warnings.empty()) << decoded.warnings.front();
+  EXPECT_EQ(decoded.rows[1], (Bytes{0, 200, 0}));
+
+  TMemoryStream right;
+  image.RectSaveToStream(right, 2, 0, 1, 2);
+  EXPECT_EQ(FindChunk(SplitChunks(right.Bytes()), "PLTE")->data, twoEntries);
+}
+
 TEST(PngWriterKeysIndex, AlphaTableIsWrittenUpToAlphaCount) {
   auto image = MakeImage(
       2, 2, 8, [](int x, int) { return std::uint32_t(x); },
