@@ -59,9 +59,10 @@ bool BeforeImageData(const PngReadState& s) {
 // Reads a text chunk's data, followed by one 0 byte so a key always ends. Data that could
 // not fit in the gathered text is skipped unread. What is kept covers the key, its separator,
 // the method byte and deflate's worst case (5 bytes per stored block of 65535, 6 of zlib
-// framing), so a zTXt stream cut there still yields as much text as fits.
+// framing), so a zTXt stream cut there still yields as much text as fits. Once the text is
+// full, only what the key and separator checks need is kept.
 std::vector<char> ReadTextChunk(PngReadState& s) {
-  const std::size_t limit = s.Limits.MaxTextBytes;
+  const std::size_t limit = s.TextFull ? 0 : s.Limits.MaxTextBytes;
   const std::size_t wanted = limit + limit / 8192 + kMaxKeywordLength + 16;
   const std::size_t length = std::min(std::size_t(s.ChunkLeft), wanted);
   std::vector<char> data(length + 1, '\0');
@@ -77,7 +78,8 @@ std::string_view TextKey(const std::vector<char>& data) {
   return std::string_view(data.data(), length);
 }
 
-// Once something did not fit, the text is full: later chunks add nothing to it.
+// Once something did not fit, the text is full: later chunks add nothing to it, though they
+// are still checked.
 bool AppendHeader(PngReadState& s, std::string_view key) {
   s.TextFull = !AppendTextHeader(s.Text.bytes(), key, s.Limits.MaxTextBytes);
   return !s.TextFull;
@@ -289,18 +291,16 @@ void HandleOFFS(PngReadState& s) {
 
 void HandleTEXT(PngReadState& s) {
   if (!s.SeenIHDR || s.ChunkLeft <= 0) ReaderFail("PNG LoadStream: error tEXt");
-  if (s.TextFull) return SkipChunkRest(s);
   const std::vector<char> data = ReadTextChunk(s);
   const std::string_view key = TextKey(data);
   const std::size_t length = data.size() - 1;
   if (key.size() >= length) ReaderFail("PNG LoadStream: error textkey");  // no separator
-  if (!AppendHeader(s, key)) return;
+  if (s.TextFull || !AppendHeader(s, key)) return;
   AppendBody(s, std::string_view(data.data() + key.size() + 1, length - key.size() - 1));
 }
 
 void HandleZTXT(PngReadState& s) {
   if (!s.SeenIHDR || s.ChunkLeft <= 0) ReaderFail("PNG LoadStream: error zEXt");
-  if (s.TextFull) return SkipChunkRest(s);
   const std::vector<char> data = ReadTextChunk(s);
   const std::string_view key = TextKey(data);
   const std::size_t length = data.size() - 1;
@@ -308,7 +308,7 @@ void HandleZTXT(PngReadState& s) {
   if (length - key.size() < 3) ReaderFail("PNG LoadStream: error textkey");
   if (std::uint8_t(data[key.size() + 1]) != kZTXtMethodDeflate)
     ReaderFail("PNG LoadStream: not support Compression");
-  if (!AppendHeader(s, key)) return;
+  if (s.TextFull || !AppendHeader(s, key)) return;
   InflaterResetGuard reset(*s.Inflater);
   const std::size_t start = key.size() + 2;
   // Normalising never shortens text, so one byte more than the room fills it and shows

@@ -42,7 +42,7 @@ struct PngReadState {
   bool ImageDataEnded = false;  // the compressed image data reached its end
 
   AnsiString Text;        // gathered tEXt / zTXt text, Shift_JIS bytes
-  bool TextFull = false;  // the text reached its limit: further text chunks are skipped
+  bool TextFull = false;  // the text reached its limit: further text chunks add nothing
   std::int32_t OffsetX = 0, OffsetY = 0;
   bool Prefixed = false;
 

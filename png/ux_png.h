@@ -23,5 +23,12 @@ class TUxPNG : public TVynCustomDIB {
   void SaveToStream(TStream& stream) override;
   void RectSaveToStream(TStream& stream, int left, int top, int width, int height) override;
 
+  // Whether the last load gathered more text than FInfoText holds: text past the reader's
+  // limit is left out, not the picture.
+  bool TextTruncated() const { return textTruncated_; }
+
   SaveSettings Settings;
+
+ private:
+  bool textTruncated_ = false;
 };

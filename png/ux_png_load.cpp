@@ -26,6 +26,7 @@ void TUxPNG::LoadFromStream(TStream& stream) {
   ReplaceImage(std::move(store));
 
   FInfoText = state->Text;
+  textTruncated_ = state->TextFull;
   FInfoOffsetX = state->OffsetX;
   FInfoOffsetY = state->OffsetY;
   FInfoPrefixed = state->Prefixed;
