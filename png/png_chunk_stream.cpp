@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/byte_order.h"
 #include "platform/exception.h"
 #include "png/ux_png.h"
 
@@ -38,7 +39,7 @@ InflateStream::~InflateStream() {
 std::uint32_t ReadU32(TStream& s) {
   std::uint8_t b[4];
   s.ReadBuffer(b, sizeof b);
-  return std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
+  return LoadBE32(b);
 }
 
 void SkipBytes(TStream& s, std::int64_t count) {
@@ -67,13 +68,13 @@ std::uint8_t ReadChunkU8(PngReadState& state) {
 std::uint16_t ReadChunkU16(PngReadState& state) {
   std::uint8_t b[2];
   ReadChunkData(state, b, 2);
-  return std::uint16_t(b[0] << 8 | b[1]);
+  return LoadBE16(b);
 }
 
 std::uint32_t ReadChunkU32(PngReadState& state) {
   std::uint8_t b[4];
   ReadChunkData(state, b, 4);
-  return std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
+  return LoadBE32(b);
 }
 
 void SkipChunkRest(PngReadState& state) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
 #include "png/chunks.h"
 #include "png/png_chunk_stream.h"
 
@@ -10,17 +11,13 @@ namespace {
 // A chunk's CRC, then the next chunk's length and type.
 constexpr std::int64_t kChunkBoundary = 12;
 
-std::uint32_t BigEndian32(const std::uint8_t* b) {
-  return std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
-}
-
 // Reads the next chunk's header when it continues the run and sets ChunkLeft from it;
 // otherwise leaves the stream where it was.
 bool NextIdatChunk(PngReadState& s) {
   std::uint8_t boundary[kChunkBoundary];
   s.Source->ReadBuffer(boundary, sizeof boundary);
-  const std::uint32_t length = BigEndian32(boundary + 4);
-  if (length > kMaxChunkLength || BigEndian32(boundary + 8) != kIDAT) {
+  const std::uint32_t length = LoadBE32(boundary + 4);
+  if (length > kMaxChunkLength || LoadBE32(boundary + 8) != kIDAT) {
     s.Source->Seek(-kChunkBoundary, TSeekOrigin::soCurrent);
     return false;
   }
