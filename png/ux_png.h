@@ -2,10 +2,7 @@
 #pragma once
 
 #include "image/custom_dib.h"
-#include "platform/exception.h"
-
-NIMBREL_DECLARE_EXCEPTION(EQorPNG, Exception);  // raised by the writer
-NIMBREL_DECLARE_EXCEPTION(EVynPNG, Exception);  // raised by the reader
+#include "png/png_exceptions.h"
 
 // How the writer filters, interlaces and compresses; all zero means adaptive filtering,
 // no interlacing and zlib's default level.
