@@ -12,10 +12,10 @@ using Byte = std::uint8_t;
 
 template <PngFilterType T>
 inline Byte Predict(Byte a, Byte b, Byte c) {
-  if constexpr (T == PngFilterType::Sub) return a;
-  if constexpr (T == PngFilterType::Up) return b;
-  if constexpr (T == PngFilterType::Average) return Byte((unsigned(a) + unsigned(b)) >> 1);
-  if constexpr (T == PngFilterType::Paeth) return PaethPredictor(a, b, c);
+  if constexpr (T == PngFilterType::kSub) return a;
+  if constexpr (T == PngFilterType::kUp) return b;
+  if constexpr (T == PngFilterType::kAverage) return Byte((unsigned(a) + unsigned(b)) >> 1);
+  if constexpr (T == PngFilterType::kPaeth) return PaethPredictor(a, b, c);
   return 0;
 }
 
@@ -195,9 +195,9 @@ NIMBREL_TARGET inline std::uint64_t Total(Vec sums) {
 const FilterKernels& KernelsFor(SimdLevel level) {
   switch (level) {
 #if defined(NIMBREL_X86_KERNELS)
-    case SimdLevel::Avx2:
+    case SimdLevel::kAvx2:
       return avx2::kKernels;
-    case SimdLevel::Sse41:
+    case SimdLevel::kSse41:
       return sse41::kKernels;
 #endif
     default:
@@ -207,7 +207,7 @@ const FilterKernels& KernelsFor(SimdLevel level) {
 
 void Filter(const FilterKernels& kernels, PngFilterType type, const Byte* raw, const Byte* prior,
             std::size_t n, std::size_t bpp, Byte* out) {
-  if (type == PngFilterType::None)
+  if (type == PngFilterType::kNone)
     std::copy_n(raw, n, out);
   else
     kernels.filter[std::size_t(type) - 1](raw, prior, n, bpp, out, kNoLimit);
@@ -241,7 +241,7 @@ PngRowFilter::PngRowFilter(int setting, std::size_t maxLength, SimdLevel level)
 const Byte* PngRowFilter::Apply(const Byte* rawRow, const Byte* prior, std::size_t n,
                                 std::size_t bpp) {
   if (adaptive_) return ChooseAdaptive(rawRow, prior, n, bpp);
-  if (fixed_ == PngFilterType::None) return rawRow;
+  if (fixed_ == PngFilterType::kNone) return rawRow;
   Byte* out = Candidate(fixed_);
   Filter(*kernels_, fixed_, rawRow + 1, prior, n, bpp, out + 1);
   return out;

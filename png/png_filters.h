@@ -10,7 +10,7 @@
 
 #include "png/simd_level.h"
 
-enum class PngFilterType : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
+enum class PngFilterType : std::uint8_t { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4 };
 constexpr int kPngFilterTypeCount = 5;
 
 // The Paeth predictor of a (left), b (above) and c (above left): whichever of the three is
@@ -56,7 +56,7 @@ class PngRowFilter {
 
   const FilterKernels* kernels_;
   bool adaptive_ = true;
-  PngFilterType fixed_ = PngFilterType::None;
+  PngFilterType fixed_ = PngFilterType::kNone;
   // Sub, Up, Average, Paeth: each a type byte followed by the filtered data.
   std::array<std::vector<std::uint8_t>, 4> candidates_;
 };

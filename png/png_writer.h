@@ -73,7 +73,7 @@ struct PngWriteState {
   std::vector<std::uint8_t> PriorRow;
   std::vector<std::uint8_t> CurrentRow;
   // The row kernels, chosen for one instruction set when the save begins.
-  RowGather Gather{SimdLevel::Scalar};
+  RowGather Gather{SimdLevel::kScalar};
   std::unique_ptr<PngRowFilter> Filter;
   int ZlibLevel = 0;
   std::unique_ptr<PngChunkWriter> Chunks;

@@ -7,13 +7,13 @@ namespace {
 
 SimdLevel DetectSimdLevel() {
 #if defined(NIMBREL_X86_KERNELS)
-  if (__builtin_cpu_supports("avx2")) return SimdLevel::Avx2;
-  if (__builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3")) return SimdLevel::Sse41;
+  if (__builtin_cpu_supports("avx2")) return SimdLevel::kAvx2;
+  if (__builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3")) return SimdLevel::kSse41;
 #endif
-  return SimdLevel::Scalar;
+  return SimdLevel::kScalar;
 }
 
-std::atomic<SimdLevel> levelCap{SimdLevel::Avx2};
+std::atomic<SimdLevel> levelCap{SimdLevel::kAvx2};
 
 }  // namespace
 
