@@ -27,10 +27,10 @@ constexpr std::uint8_t PaethPredictor(std::uint8_t a, std::uint8_t b, std::uint8
 // gives the same bytes.
 void FilterRow(PngFilterType type, const std::uint8_t* raw, const std::uint8_t* prior,
                std::size_t n, std::size_t bpp, std::uint8_t* out,
-               SimdLevel level = ActiveSimdLevel());
+               SimdLevel level = SupportedSimdLevel());
 // The adaptive measure of a filtered row: each byte's magnitude read as a signed byte.
 std::uint64_t FilterCost(const std::uint8_t* data, std::size_t n,
-                         SimdLevel level = ActiveSimdLevel());
+                         SimdLevel level = SupportedSimdLevel());
 
 struct FilterKernels;
 

@@ -298,7 +298,7 @@ void AllocateRows(PngReadState& s, RowMachine& m) {
 // libdeflate decodes is decoded here, and the load goes on.
 bool InflateWholeImageData(PngReadState& s, Staging& stage) {
   const std::uint64_t size = stage.remaining;
-  if (size > WholeInflateLimit()) return false;
+  if (size > s.Limits.MaxWholeInflateBytes) return false;
   stage.gathered.Gather(s, std::size_t(size + size / 4 + kReadAheadSlack));
   if (stage.gathered.size() * kMaxDeflateRatio < size) return false;
   stage.bytes.Resize(std::size_t(size));
@@ -329,7 +329,7 @@ void HandleIDAT(PngReadState& s) {
     return SkipChunkRest(s);
   }
   // Image data before IHDR has no format, and so no palette either.
-  const SimdLevel level = ActiveSimdLevel();
+  const SimdLevel level = UsableSimdLevel(s.Limits.MaxSimdLevel);
   if (!s.SeenIHDR ||
       !ChooseRowFormat(s.ColorKind, s.HasAlpha, s.BitDepth, s.Interlace == 1, level, s.Format))
     ReaderFail("PNG Loadstream: error palette length");

@@ -295,7 +295,7 @@ void WriteImageBody(PngWriteState& s, const PngWriteSource& source, int left, in
   s.RowLength = maxData + 1;
   s.PriorRow.assign(s.RowLength, 0);
   s.CurrentRow.assign(s.RowLength, 0);
-  const SimdLevel level = ActiveSimdLevel();
+  const SimdLevel level = UsableSimdLevel(s.MaxSimdLevel);
   s.Gather = RowGather(level);
   s.Filter = std::make_unique<PngRowFilter>(settings.Filter, maxData, level);
   s.Chunks = std::make_unique<PngChunkWriter>(*s.Stream);

@@ -72,6 +72,8 @@ struct PngWriteState {
   // Previous and current row, each a type byte 0 and the row data.
   std::vector<std::uint8_t> PriorRow;
   std::vector<std::uint8_t> CurrentRow;
+  // The highest instruction set the row kernels may use; tests lower it to run each variant.
+  SimdLevel MaxSimdLevel = SimdLevel::kAvx2;
   // The row kernels, chosen for one instruction set when the save begins.
   RowGather Gather{SimdLevel::kScalar};
   std::unique_ptr<PngRowFilter> Filter;

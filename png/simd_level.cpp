@@ -1,7 +1,6 @@
 #include "png/simd_level.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace {
 
@@ -13,8 +12,6 @@ SimdLevel DetectSimdLevel() {
   return SimdLevel::kScalar;
 }
 
-std::atomic<SimdLevel> levelCap{SimdLevel::kAvx2};
-
 }  // namespace
 
 SimdLevel SupportedSimdLevel() {
@@ -22,10 +19,6 @@ SimdLevel SupportedSimdLevel() {
   return level;
 }
 
-SimdLevel ActiveSimdLevel() {
-  return std::min(SupportedSimdLevel(), levelCap.load(std::memory_order_relaxed));
-}
-
-void CapSimdLevel(SimdLevel cap) {
-  levelCap.store(cap, std::memory_order_relaxed);
+SimdLevel UsableSimdLevel(SimdLevel cap) {
+  return std::min(SupportedSimdLevel(), cap);
 }

@@ -3,6 +3,7 @@
 
 #include "image/custom_dib.h"
 #include "png/png_exceptions.h"
+#include "png/png_limits.h"
 
 // How the writer filters, interlaces and compresses; all zero means adaptive filtering,
 // no interlacing and zlib's default level.
@@ -25,6 +26,8 @@ class TUxPNG : public TVynCustomDIB {
   bool TextTruncated() const { return textTruncated_; }
 
   SaveSettings Settings;
+  // What every load of this image may take; a file cannot ask for more.
+  PngReadLimits ReadLimits;
 
  private:
   bool textTruncated_ = false;

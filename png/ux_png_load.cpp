@@ -17,6 +17,7 @@ void TUxPNG::LoadFromStream(TStream& stream) {
   RefPtr<TVynCustomInternalDIB> store = CreateInternalDIB();
   state->Source = &stream;
   state->Target = store.get();
+  state->Limits = ReadLimits;
   {
     // Until the store owns it, a failed load releases what the descriptor holds.
     TDIBDescGuard guard(*store, state->Desc);

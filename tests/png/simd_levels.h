@@ -25,12 +25,3 @@ inline std::string SimdLevelName(SimdLevel level) {
   }
   return "?";
 }
-
-// Images begun in the scope choose their kernels for at most `cap`.
-class SimdLevelCap {
- public:
-  explicit SimdLevelCap(SimdLevel cap) { CapSimdLevel(cap); }
-  ~SimdLevelCap() { CapSimdLevel(SimdLevel::kAvx2); }  // the highest level: no cap
-  SimdLevelCap(const SimdLevelCap&) = delete;
-  SimdLevelCap& operator=(const SimdLevelCap&) = delete;
-};
