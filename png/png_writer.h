@@ -12,8 +12,9 @@
 #include "image/custom_dib.h"
 #include "image/dib_desc.h"
 #include "platform/stream.h"
+#include "png/png_exceptions.h"
 #include "png/png_row_gather.h"
-#include "png/ux_png.h"
+#include "png/png_save_settings.h"
 
 class IdatDeflater;
 class PngRowFilter;

@@ -4,14 +4,7 @@
 #include "image/custom_dib.h"
 #include "png/png_exceptions.h"
 #include "png/png_limits.h"
-
-// How the writer filters, interlaces and compresses; all zero means adaptive filtering,
-// no interlacing and zlib's default level.
-struct SaveSettings {
-  int Filter = 0;       // 1 None, 2 Sub, 3 Up, 4 Average, 5 Paeth, anything else adaptive
-  int Interlace = 0;    // 1 Adam7
-  int Compression = 0;  // 1 level 1, 2 level 9, anything else the default level
-};
+#include "png/png_save_settings.h"
 
 class TUxPNG : public TVynCustomDIB {
  public:
