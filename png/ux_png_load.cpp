@@ -26,16 +26,17 @@ void TUxPNG::LoadFromStream(TStream& stream) {
   }
   ReplaceImage(std::move(store));
 
-  FInfoText = state->Text;
-  textTruncated_ = state->TextFull;
-  FInfoOffsetX = state->OffsetX;
-  FInfoOffsetY = state->OffsetY;
+  const PngHeader& header = state->Header;
+  FInfoText = state->Text.Bytes;
+  textTruncated_ = state->Text.Truncated;
+  FInfoOffsetX = state->Info.OffsetX;
+  FInfoOffsetY = state->Info.OffsetY;
   FInfoPrefixed = state->Prefixed;
-  FInfoInterlace = int(state->Interlace);
-  FInfoWidth = state->Width;
-  FInfoHeight = state->Height;
-  FInfoColorBits = int(state->ColorBits);
-  FInfoGrayscale = state->IsGrey ? 1 : 0;
+  FInfoInterlace = int(header.Interlace);
+  FInfoWidth = header.Width;
+  FInfoHeight = header.Height;
+  FInfoColorBits = int(header.ColorBits());
+  FInfoGrayscale = header.IsGrey ? 1 : 0;
   FInfoFormat = kInfoFormatPNG;
   Changed();
 }
