@@ -8,8 +8,11 @@
 #include "app/image_file.h"
 #include "app/os_error.h"
 #include "app/save_command.h"
+#include "app/utf8_text.h"
 #include "image/custom_dib.h"
 #include "platform/stream.h"
+#include "png/png_limits.h"
+#include "png/ux_png.h"
 
 namespace {
 
@@ -25,11 +28,21 @@ const char kConvertHelp[] =
     "links, and is replaced only once the new file is complete.\n"
     "\n"
     "  --format png|bmp   the format to write, whatever OUT is called\n"
-    "  -q, --quiet        accepted for symmetry; convert prints nothing but errors\n"
+    "  -q, --quiet        do not say when the text written was cut to the reader's limit\n"
     "  -h, --help         this help\n"
     "\n"
     "A file that ends too early is named with where it ends (\"file ends at byte 1234 inside\n"
     "chunk IDAT\"). Exit status: 0 written, 1 reading or writing failed, 2 bad arguments.\n";
+
+// Text past the reader's limit never reached the image, so a PNG written from it holds less
+// text than its source.
+void ReportCutText(const TVynCustomDIB& image, const std::string& in, TGraphicClass format,
+                   CliIo& io) {
+  const auto* png = dynamic_cast<const TUxPNG*>(&image);
+  if (png == nullptr || !png->TextTruncated() || FormatLabel(format) != "PNG") return;
+  io.err << TerminalText(InputName(in)) << ": text cut to its first " << (kMaxTextBytes >> 20)
+         << " MiB\n";
+}
 
 int RunConvert(const ParsedArguments& args, CliIo& io) {
   if (args.positional.size() != 2) throw CliUsageError("give an input and an output file");
@@ -43,6 +56,7 @@ int RunConvert(const ParsedArguments& args, CliIo& io) {
     throw std::runtime_error(ErrorTextFor(InputName(in), e));
   }
   SaveGraphic(*image, out, save);
+  if (!args.Has("quiet")) ReportCutText(*image, in, save.format, io);
   return kExitOk;
 }
 

@@ -10,7 +10,8 @@ set(NIMBREL_PUBLIC_HEADERS_platform
 set(NIMBREL_PUBLIC_HEADERS_image
     color_tables.h custom_dib.h dc_selection.h dib_desc.h dib_error.h dib_limits.h dib_pixels.h
     dib_routines.h internal_dib.h ref_ptr.h)
-set(NIMBREL_PUBLIC_HEADERS_png png_limits.h png_registration.h ux_png.h)
+set(NIMBREL_PUBLIC_HEADERS_png png_exceptions.h png_limits.h png_registration.h png_save_settings.h
+                                simd_level.h ux_png.h)
 
 # Headers include each other as "image/custom_dib.h", so include/nimbrel is on the path; with
 # include/ on it too, a program may write <nimbrel/png/ux_png.h>.

@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string outcome = PngLoadOutcome(image, data, size);
   {
     // Image data is inflated whole when it can be and else in pieces; nothing else may differ.
-    StreamingInflateOnly streaming;
     TUxPNG streamed;
+    streamed.ReadLimits.MaxWholeInflateBytes = 0;
     FuzzCheck(InflatePathsAgree(outcome, PngLoadOutcome(streamed, data, size)),
               "loads that inflate whole and in pieces end alike");
   }

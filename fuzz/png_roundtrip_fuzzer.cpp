@@ -112,14 +112,14 @@ void CheckPaletteKeys(TVynCustomDIB& image, TVynCustomDIB& loaded) {
   TVynCustomInternalDIB& b = *loaded.Image();
   const TVynDIBDesc& d = a.Desc();
   // The alpha table the file carries, or a single transparent entry for a transparent colour;
-  // a key is written as the nearest palette entry.
+  // a key is written on the entry the image holds for it.
   std::vector<BYTE> alpha(256, 255);
   int count = 0;
   if (image.GetAlphaFlag()) {
     count = std::min(d.AlphaCount, d.PaletteCount);
     std::copy_n(AlphaTable(d), count, alpha.begin());
   } else if (HasColor(a.TransColor())) {
-    count = a.GetNearestPaletteIndex(a.TransColor()) + 1;
+    count = a.TransIndex() + 1;
     alpha[std::size_t(count - 1)] = 0;
   }
   const int zeros = int(std::count(alpha.begin(), alpha.begin() + d.PaletteCount, 0));
@@ -137,7 +137,7 @@ void CheckPaletteKeys(TVynCustomDIB& image, TVynCustomDIB& loaded) {
     FuzzCheck(b.GetAlphaMode() == kAlphaModeNone && !HasColor(b.TransColor()), "no alpha");
   }
   if (HasColor(a.BGColor())) {
-    const int k = a.GetNearestPaletteIndex(a.BGColor());
+    const int k = a.BGIndex();
     FuzzCheck(b.BGIndex() == k && b.BGColor() == a.GetPaletteColor(k), "background entry");
   } else {
     FuzzCheck(!HasColor(b.BGColor()), "no background");

@@ -9,6 +9,7 @@
 #include "image/bmp_masks.h"
 #include "image/bmp_rle.h"
 #include "image/dib_error.h"
+#include "platform/byte_order.h"
 #include "platform/halftone_palette.h"
 #include "platform/row_size.h"
 
@@ -21,13 +22,6 @@ namespace {
 constexpr std::array<DWORD, 3> kDefault16BitMasks{0x7C00, 0x03E0, 0x001F};
 constexpr std::array<DWORD, 3> kPlain32BitMasks{0x00FF0000, 0x0000FF00, 0x000000FF};
 constexpr DWORD kPlainAlphaMask = 0xFF000000;
-
-WORD Le16(const BYTE* p) {
-  return WORD(p[0] | (p[1] << 8));
-}
-DWORD Le32(const BYTE* p) {
-  return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24);
-}
 
 bool IsBitFields(DWORD compression) {
   return compression == BI_BITFIELDS || compression == BI_ALPHABITFIELDS;
@@ -51,9 +45,9 @@ void ReadCoreHeader(BmpSource& source, BmpInfo& info) {
   BYTE raw[kBmpCoreHeaderSize - 4];
   source.Read(raw, sizeof raw);
   info.core = true;
-  info.width = Le16(raw + 0);
-  info.height = Le16(raw + 2);
-  info.bitCount = Le16(raw + 6);  // after the planes, which are ignored
+  info.width = LoadLE16(raw + 0);
+  info.height = LoadLE16(raw + 2);
+  info.bitCount = LoadLE16(raw + 6);  // after the planes, which are ignored
 }
 
 // Reads a header of 16 bytes or more into raw (zero-filled past what the header holds).
@@ -66,23 +60,23 @@ void ReadInfoHeader(BmpSource& source, const BmpMessages& messages, BmpInfo& inf
   source.Read(raw + 4, parsed - 4);
   source.Skip(info.headerSize - parsed);
 
-  const LONG width = LONG(Le32(raw + 4));
-  const LONG height = LONG(Le32(raw + 8));
-  info.bitCount = Le16(raw + 14);
-  info.compression = Le32(raw + 16);
+  const LONG width = LONG(LoadLE32(raw + 4));
+  const LONG height = LONG(LoadLE32(raw + 8));
+  info.bitCount = LoadLE16(raw + 14);
+  info.compression = LoadLE32(raw + 16);
   // A height of INT_MIN has no positive counterpart; it is as invalid as 0.
   info.width = width < 0 ? 0 : width;
   info.topDown = height < 0;
   info.height = height == INT_MIN ? 0 : (height < 0 ? -height : height);
 
-  const LONG xPels = LONG(Le32(raw + 24));
-  const LONG yPels = LONG(Le32(raw + 28));
+  const LONG xPels = LONG(LoadLE32(raw + 24));
+  const LONG yPels = LONG(LoadLE32(raw + 28));
   if (xPels != 0 && yPels != 0) {
     info.unitSpecifier = 1;
     info.xPelsPerMeter = xPels;
     info.yPelsPerMeter = yPels;
   }
-  info.colors = Le32(raw + 32);
+  info.colors = LoadLE32(raw + 32);
 }
 
 void CheckImageFormat(const BmpInfo& info, const BmpMessages& messages) {
@@ -128,16 +122,16 @@ void ReadMasks(BmpSource& source, const BmpMessages& messages, BmpInfo& info,
                const BYTE (&raw)[kBmpParsedHeaderSize]) {
   if (IsBitFields(info.compression)) {
     if (info.headerSize >= kBmpHeaderWithMasks) {
-      for (int i = 0; i < 3; ++i) info.masks[i] = Le32(raw + 40 + 4 * i);
+      for (int i = 0; i < 3; ++i) info.masks[i] = LoadLE32(raw + 40 + 4 * i);
       if (info.headerSize >= kBmpHeaderWithAlphaMask) {
-        info.masks[3] = Le32(raw + 52);
+        info.masks[3] = LoadLE32(raw + 52);
         info.alphaMaskStated = true;
       }
     } else {
       const int count = info.compression == BI_ALPHABITFIELDS ? 4 : 3;
       BYTE bytes[16];
       source.Read(bytes, std::size_t(count) * 4);
-      for (int i = 0; i < count; ++i) info.masks[i] = Le32(bytes + 4 * i);
+      for (int i = 0; i < count; ++i) info.masks[i] = LoadLE32(bytes + 4 * i);
       info.alphaMaskStated = count == 4;
     }
     const bool plain = info.bitCount == 32 && info.masks[0] == kPlain32BitMasks[0] &&
@@ -279,7 +273,7 @@ BmpInfo ReadBmpInfo(BmpSource& source, const BmpMessages& messages,
   BmpInfo info;
   BYTE sizeBytes[4];
   source.Read(sizeBytes, sizeof sizeBytes);
-  info.headerSize = Le32(sizeBytes);
+  info.headerSize = LoadLE32(sizeBytes);
   BYTE raw[kBmpParsedHeaderSize] = {};
   if (info.headerSize == kBmpCoreHeaderSize)
     ReadCoreHeader(source, info);

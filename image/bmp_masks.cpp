@@ -4,6 +4,8 @@
 
 #include <bit>
 
+#include "platform/byte_order.h"
+
 namespace bmp_detail {
 
 MaskChannel MakeMaskChannel(DWORD mask) {
@@ -20,11 +22,11 @@ namespace {
 DWORD LoadPixel(const BYTE* p, int bitCount) {
   switch (bitCount) {
     case 16:
-      return DWORD(p[0]) | (DWORD(p[1]) << 8);
+      return LoadLE16(p);
     case 24:
-      return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16);
+      return LoadLE24(p);
     default:
-      return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24);
+      return LoadLE32(p);
   }
 }
 

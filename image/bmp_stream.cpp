@@ -11,6 +11,7 @@
 #include "image/custom_dib.h"
 #include "image/dib_error.h"
 #include "image/dib_routines.h"
+#include "platform/byte_order.h"
 #include "platform/row_size.h"
 
 namespace {
@@ -23,8 +24,7 @@ bool HasSignature(const BYTE (&header)[kBmpFileHeaderSize]) {
 }
 
 DWORD OffBits(const BYTE (&header)[kBmpFileHeaderSize]) {
-  return DWORD(header[10]) | (DWORD(header[11]) << 8) | (DWORD(header[12]) << 16) |
-         (DWORD(header[13]) << 24);
+  return LoadLE32(header + 10);
 }
 
 // Little-endian fields into a byte buffer, one call per field.

@@ -5,7 +5,7 @@
 
 #include "platform/exception.h"
 #include "png/chunks.h"
-#include "png/ux_png.h"
+#include "png/png_exceptions.h"
 
 namespace {
 

@@ -1,33 +1,27 @@
 #include "png/png_chunk_handlers.h"
 
 #include <algorithm>
-#include <cstring>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <initializer_list>
 
+#include "platform/byte_order.h"
 #include "png/chunks.h"
-#include "png/png_chunk_stream.h"
-#include "png/png_text_gather.h"
 
 namespace {
 
+constexpr std::size_t kIHDRBytesRead = 13;
 constexpr std::uint32_t kLengthTRNSGrey = 2, kLengthTRNSRGB = 6;
 constexpr std::uint32_t kLengthBKGDGrey = 2, kLengthBKGDRGB = 6, kLengthBKGDPalette = 1;
-constexpr std::int32_t kLengthGAMA = 4, kLengthPHYS = 9, kLengthOFFS = 9;
+constexpr std::uint32_t kLengthGAMA = 4, kLengthPHYS = 9, kLengthOFFS = 9;
 constexpr std::uint8_t kOffsetUnitPixel = 0;
-constexpr std::uint8_t kZTXtMethodDeflate = 0;
-// Inflated text is taken out of InBuf in pieces of this size.
-constexpr std::size_t kTextPiece = 32767;
 
-void SetTransMode(PngReadState& s, DWORD mode) {
-  s.ReaderKeyFlags = (s.ReaderKeyFlags & ~kTransModeMask) | mode;
+void SetTransMode(PngColourKeys& k, DWORD mode) {
+  k.KeyFlags = (k.KeyFlags & ~kTransModeMask) | mode;
 }
-void SetBGMode(PngReadState& s, DWORD mode) {
-  s.ReaderKeyFlags = (s.ReaderKeyFlags & ~kBGModeMask) | (mode << kBGModeShift);
+void SetBGMode(PngColourKeys& k, DWORD mode) {
+  k.KeyFlags = (k.KeyFlags & ~kBGModeMask) | (mode << kBGModeShift);
 }
-void SetAlphaMode(PngReadState& s, int mode) {
-  s.ReaderKeyFlags = (s.ReaderKeyFlags & ~kAlphaModeMask) | (DWORD(mode) << kAlphaModeShift);
+void SetAlphaMode(PngColourKeys& k, int mode) {
+  k.KeyFlags = (k.KeyFlags & ~kAlphaModeMask) | (DWORD(mode) << kAlphaModeShift);
 }
 
 // Entries of the grey ramp a grey image gets as its palette: a grey level at or beyond it
@@ -37,289 +31,172 @@ std::uint32_t GreyRampEntries(std::uint32_t bitDepth) {
 }
 
 // A 16-bit grey sample in the image's scale: 16-bit images keep the high byte.
-std::uint32_t GreyLevel(const PngReadState& s, std::uint16_t v) {
-  return s.BitDepth > 8 ? std::uint32_t(v >> 8) : v;
+std::uint32_t GreyLevel(const PngHeader& h, std::uint16_t v) {
+  return h.BitDepth > 8 ? std::uint32_t(v >> 8) : v;
 }
 
 // Three 16-bit samples as a COLORREF: the low bytes for 8-bit images, the high bytes for
 // 16-bit ones.
-DWORD ReadColorRef(PngReadState& s) {
-  const int shift = s.BitDepth == 16 ? 8 : 0;
-  const DWORD red = (ReadChunkU16(s) >> shift) & 0xFF;
-  const DWORD green = (ReadChunkU16(s) >> shift) & 0xFF;
-  const DWORD blue = (ReadChunkU16(s) >> shift) & 0xFF;
+DWORD ReadColorRef(ChunkCursor& chunk, const PngHeader& h) {
+  const int shift = h.BitDepth == 16 ? 8 : 0;
+  const DWORD red = (chunk.ReadU16() >> shift) & 0xFF;
+  const DWORD green = (chunk.ReadU16() >> shift) & 0xFF;
+  const DWORD blue = (chunk.ReadU16() >> shift) & 0xFF;
   return red | green << 8 | blue << 16;
 }
 
-// The gate shared by the chunks that describe the image data: after IHDR, before IDAT.
-bool BeforeImageData(const PngReadState& s) {
-  return s.SeenIHDR && !s.DoneIDAT;
+bool IsOneOf(std::uint32_t depth, std::initializer_list<std::uint32_t> depths) {
+  return std::find(depths.begin(), depths.end(), depth) != depths.end();
 }
 
-// Reads a text chunk's data, followed by one 0 byte so a key always ends. Data that could
-// not fit in the gathered text is skipped unread. What is kept covers the key, its separator,
-// the method byte and deflate's worst case (5 bytes per stored block of 65535, 6 of zlib
-// framing), so a zTXt stream cut there still yields as much text as fits.
-std::vector<char> ReadTextChunk(PngReadState& s) {
-  const std::size_t limit = s.Limits.MaxTextBytes;
-  const std::size_t wanted = limit + limit / 8192 + kMaxKeywordLength + 16;
-  const std::size_t length = std::min(std::size_t(s.ChunkLeft), wanted);
-  std::vector<char> data(length + 1, '\0');
-  ReadChunkData(s, data.data(), std::uint32_t(length));
-  SkipChunkRest(s);
-  return data;
-}
-
-// The key of a text chunk: the bytes before the first 0, 1 to 79 of them.
-std::string_view TextKey(const std::vector<char>& data) {
-  const std::size_t length = std::strlen(data.data());
-  if (length < 1 || length > kMaxKeywordLength) ReaderFail("PNG LoadStream: error textkey");
-  return std::string_view(data.data(), length);
-}
-
-// Once something did not fit, the text is full: later chunks add nothing to it.
-bool AppendHeader(PngReadState& s, std::string_view key) {
-  s.TextFull = !AppendTextHeader(s.Text.bytes(), key, s.Limits.MaxTextBytes);
-  return !s.TextFull;
-}
-
-void AppendBody(PngReadState& s, std::string_view text) {
-  s.TextFull = !AppendTextBody(s.Text.bytes(), text, s.Limits.MaxTextBytes);
-}
-
-// The bytes the gathered text still has room for.
-std::size_t TextRoom(const PngReadState& s) {
-  const std::size_t used = s.Text.bytes().size();
-  return used < s.Limits.MaxTextBytes ? s.Limits.MaxTextBytes - used : 0;
-}
-
-// Inflates a zTXt's compressed text, up to `wanted` bytes. The text ends at the first 0 byte
-// (or the end of the stream); it is normalised as a whole, so a line break or a double-byte
-// character that straddles two output pieces stays one.
-std::string InflateText(PngReadState& s, const char* data, std::size_t size, std::size_t wanted) {
-  z_stream& z = s.Inflater->Z();
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
-  z.avail_in = uInt(size);
-  std::string text;
-  for (;;) {
-    z.next_out = s.InBuf.data();
-    z.avail_out = uInt(kTextPiece);
-    const int result = inflate(&z, Z_NO_FLUSH);
-    // No progress with all input used: the stream simply stops here.
-    if (result == Z_BUF_ERROR && z.avail_in == 0) break;
-    if (result != Z_OK && result != Z_STREAM_END) ReaderFail("PNG LoadStream: error ZLIB");
-    const std::size_t produced = kTextPiece - z.avail_out;
-    const std::string_view piece(reinterpret_cast<const char*>(s.InBuf.data()), produced);
-    const std::size_t zero = piece.find('\0');
-    const std::string_view kept = piece.substr(0, zero);
-    text.append(kept.substr(0, wanted - text.size()));
-    if (zero != std::string_view::npos || result == Z_STREAM_END || text.size() == wanted) break;
-    if (z.avail_in == 0 && z.avail_out > 0) break;
+void CheckDepth(const PngHeader& h) {
+  switch (h.ColorKind) {
+    case kColorTypeGray:
+      if (!IsOneOf(h.BitDepth, {1, 2, 4, 8, 16})) ReaderFail("PNG LoadStream: Error Bitdepth");
+      if (h.HasAlpha && h.BitDepth < 8) ReaderFail("PNG LoadStream: not Use AlphaChannel");
+      break;
+    case kColorTypeRGB:
+      if (!IsOneOf(h.BitDepth, {8, 16})) ReaderFail("PNG LoadStream: Error BitDepth");
+      break;
+    default:  // palette
+      if (!IsOneOf(h.BitDepth, {1, 2, 4, 8})) ReaderFail("PNG LoadStream: Error BitDepth");
+      break;
   }
-  return text;
 }
 
-// Resets the inflater whichever way a zTXt chunk ends, so the image data starts afresh.
-class InflaterResetGuard {
- public:
-  explicit InflaterResetGuard(InflateStream& inflater) : inflater_(inflater) {}
-  ~InflaterResetGuard() { inflater_.Reset(); }
-  InflaterResetGuard(const InflaterResetGuard&) = delete;
-  InflaterResetGuard& operator=(const InflaterResetGuard&) = delete;
-
- private:
-  InflateStream& inflater_;
-};
+// The file decides the image's size, so the size is checked here, long before anything is
+// allocated for it.
+void CheckSize(const PngHeader& h, const PngReadLimits& limits) {
+  if (h.Width <= 0 || h.Height <= 0 || h.Width > kMaxImageDimension ||
+      h.Height > kMaxImageDimension)
+    ReaderFail("PNG LoadStream: Error Width or Height");
+  if (std::int64_t(h.Width) * h.Height > limits.MaxPixels)
+    ReaderFail("PNG LoadStream: image too large");
+}
 
 }  // namespace
 
-void HandleIHDR(PngReadState& s) {
-  if (s.SeenIHDR) ReaderFail("PNG LoadStream: appear two IHDR");
+void HandleIHDR(ChunkCursor& chunk, const PngReadLimits& limits, PngHeader& h) {
   // IHDR is read as 13 bytes whatever its length says; the chunk loop then takes the CRC.
-  s.Width = std::int32_t(ReadU32(*s.Source));
-  s.Height = std::int32_t(ReadU32(*s.Source));
-  std::uint8_t bytes[5];
-  s.Source->ReadBuffer(bytes, sizeof bytes);
-  s.ChunkLeft = 0;
-  s.BitDepth = bytes[0];
-  const std::uint32_t colorType = bytes[1] & 7u;  // only the low three bits count
+  std::uint8_t bytes[kIHDRBytesRead];
+  chunk.ReadIgnoringLength(bytes, sizeof bytes);
+  h.Width = std::int32_t(LoadBE32(bytes));
+  h.Height = std::int32_t(LoadBE32(bytes + 4));
+  h.BitDepth = bytes[8];
+  const std::uint32_t colorType = bytes[9] & 7u;  // only the low three bits count
   if (colorType == 1 || colorType == 5 || colorType == 7)
     ReaderFail("PNG LoadStream: Error ColorType");
-  s.HasAlpha = (colorType & 4) != 0;
-  s.ColorKind = colorType & 3;
-  switch (s.ColorKind) {
-    case kColorTypeGray:
-      if (s.BitDepth != 1 && s.BitDepth != 2 && s.BitDepth != 4 && s.BitDepth != 8 &&
-          s.BitDepth != 16)
-        ReaderFail("PNG LoadStream: Error Bitdepth");
-      if (s.HasAlpha && s.BitDepth < 8) ReaderFail("PNG LoadStream: not Use AlphaChannel");
-      s.IsGrey = true;
-      break;
-    case kColorTypeRGB:
-      if (s.BitDepth != 8 && s.BitDepth != 16) ReaderFail("PNG LoadStream: Error BitDepth");
-      break;
-    default:  // palette
-      if (s.BitDepth != 1 && s.BitDepth != 2 && s.BitDepth != 4 && s.BitDepth != 8)
-        ReaderFail("PNG LoadStream: Error BitDepth");
-      s.IsPalette = true;
-      break;
-  }
-  s.Compression = bytes[2];
-  s.FilterMethod = bytes[3];
-  s.Interlace = bytes[4];
-  if (s.Compression > 1) ReaderFail("PNG LoadStream: not support Compression");
-  if (s.FilterMethod > 1) ReaderFail("PNG LoadStream: not supprt Filter");
-  if (s.Interlace > 1) ReaderFail("PNG LoadStream: not interlace type");
-  // The file decides the image's size, so the size is checked here, long before anything
-  // is allocated for it.
-  if (s.Width <= 0 || s.Height <= 0 || s.Width > kMaxImageDimension ||
-      s.Height > kMaxImageDimension)
-    ReaderFail("PNG LoadStream: Error Width or Height");
-  if (std::int64_t(s.Width) * s.Height > s.Limits.MaxPixels)
-    ReaderFail("PNG LoadStream: image too large");
-  s.SeenIHDR = true;
+  h.HasAlpha = (colorType & 4) != 0;
+  h.ColorKind = colorType & 3;
+  h.IsGrey = h.ColorKind == kColorTypeGray;
+  CheckDepth(h);
+  h.Compression = bytes[10];
+  h.FilterMethod = bytes[11];
+  h.Interlace = bytes[12];
+  if (h.Compression > 1) ReaderFail("PNG LoadStream: not support Compression");
+  if (h.FilterMethod > 1) ReaderFail("PNG LoadStream: not supprt Filter");
+  if (h.Interlace > 1) ReaderFail("PNG LoadStream: not interlace type");
+  CheckSize(h, limits);
 }
 
-void HandlePLTE(PngReadState& s) {
-  if (!s.SeenIHDR || s.SeenPLTE) ReaderFail("PNG LoadStream: Error PLTE");
-  if (s.ChunkLeft % 3 != 0) ReaderFail("PNG LoadStream: palettesize error");
-  const std::uint32_t count = std::uint32_t(s.ChunkLeft) / 3;
+void HandlePLTE(ChunkCursor& chunk, bool afterImageData, PngPalette& palette) {
+  if (chunk.Left() % 3 != 0) ReaderFail("PNG LoadStream: palettesize error");
+  const std::uint32_t count = chunk.Left() / 3;
   if (count > kMaxPaletteLength) ReaderFail("PNG LoadStream: palette length over");
   std::uint8_t rgb[kMaxPaletteLength * 3];
-  ReadChunkData(s, rgb, count * 3);
-  // After the image data a PLTE is still read but changes nothing.
-  if (!s.DoneIDAT) {
-    for (std::uint32_t i = 0; i < count; ++i)
-      s.PaletteTable[i] = RGBQUAD{rgb[3 * i + 2], rgb[3 * i + 1], rgb[3 * i], 0};
-    s.PLTECount = count;
-  }
-  s.SeenPLTE = true;
+  chunk.Read(rgb, count * 3);
+  if (afterImageData) return;
+  for (std::uint32_t i = 0; i < count; ++i)
+    palette.Entries[i] = RGBQUAD{rgb[3 * i + 2], rgb[3 * i + 1], rgb[3 * i], 0};
+  palette.Count = count;
 }
 
-void HandleTRNS(PngReadState& s) {
-  if (!BeforeImageData(s) || s.SeenTRNS) ReaderFail("PNG LoadStream: error tRNS");
-  s.SeenTRNS = true;
+void HandleTRNS(ChunkCursor& chunk, const PngHeader& h, const PngPalette& palette,
+                PngColourKeys& k) {
   // Images with an alpha channel carry their own transparency.
-  if (s.HasAlpha) return SkipChunkRest(s);
-  switch (s.ColorKind) {
+  if (h.HasAlpha) return chunk.SkipRest();
+  switch (h.ColorKind) {
     case kColorTypeGray: {
-      if (s.ChunkLeft != kLengthTRNSGrey) ReaderFail("PNG LoadStream: error TransColor");
-      const std::uint32_t level = GreyLevel(s, ReadChunkU16(s));
-      if (level < GreyRampEntries(s.BitDepth)) {
-        s.TransValue = level;  // the grey level is the index into the grey ramp
-        SetTransMode(s, kKeyModeIndex);
+      if (chunk.Left() != kLengthTRNSGrey) ReaderFail("PNG LoadStream: error TransColor");
+      const std::uint32_t level = GreyLevel(h, chunk.ReadU16());
+      if (level < GreyRampEntries(h.BitDepth)) {
+        k.TransValue = level;  // the grey level is the index into the grey ramp
+        SetTransMode(k, kKeyModeIndex);
       }
       break;
     }
     case kColorTypeRGB:
-      if (s.ChunkLeft != kLengthTRNSRGB) ReaderFail("PNG LoadStream: error TransColor");
-      s.TransValue = ReadColorRef(s);
-      SetTransMode(s, kKeyModeColor);
+      if (chunk.Left() != kLengthTRNSRGB) ReaderFail("PNG LoadStream: error TransColor");
+      k.TransValue = ReadColorRef(chunk, h);
+      SetTransMode(k, kKeyModeColor);
       break;
     default:  // palette: one alpha value per entry, at most one per entry there is
-      if (std::uint32_t(s.ChunkLeft) > s.PLTECount) ReaderFail("PNG LoadStream: error TransColor");
-      s.AlphaCount = s.ChunkLeft;
-      ReadChunkData(s, s.AlphaTable.data(), std::uint32_t(s.ChunkLeft));
-      SetTransMode(s, kKeyModeNone);
-      SetAlphaMode(s, kAlphaModeTable);
+      if (chunk.Left() > palette.Count) ReaderFail("PNG LoadStream: error TransColor");
+      k.AlphaCount = int(chunk.Left());
+      chunk.Read(k.Alpha.data(), chunk.Left());
+      SetTransMode(k, kKeyModeNone);
+      SetAlphaMode(k, kAlphaModeTable);
       break;
   }
 }
 
-void HandleBKGD(PngReadState& s) {
-  if (!BeforeImageData(s) || s.SeenBKGD) ReaderFail("PNG LoadStream: error bKGD");
-  switch (s.ColorKind) {
+void HandleBKGD(ChunkCursor& chunk, const PngHeader& h, const PngPalette& palette,
+                PngColourKeys& k) {
+  switch (h.ColorKind) {
     case kColorTypeGray: {
-      if (s.ChunkLeft != kLengthBKGDGrey) ReaderFail("PNG LoadStream: error BGColor");
-      const std::uint32_t level = GreyLevel(s, ReadChunkU16(s));
-      if (s.HasAlpha) {
+      if (chunk.Left() != kLengthBKGDGrey) ReaderFail("PNG LoadStream: error BGColor");
+      const std::uint32_t level = GreyLevel(h, chunk.ReadU16());
+      if (h.HasAlpha) {
         // A grey-with-alpha image is stored as 32-bit colour: the grey becomes a colour.
         const DWORD v = level & 0xFF;
-        s.BGValue = v | v << 8 | v << 16;
-        SetBGMode(s, kKeyModeColor);
-      } else if (level < GreyRampEntries(s.BitDepth)) {
-        s.BGValue = level;
-        SetBGMode(s, kKeyModeIndex);
+        k.BGValue = v | v << 8 | v << 16;
+        SetBGMode(k, kKeyModeColor);
+      } else if (level < GreyRampEntries(h.BitDepth)) {
+        k.BGValue = level;
+        SetBGMode(k, kKeyModeIndex);
       }
       break;
     }
     case kColorTypeRGB:
-      if (s.ChunkLeft != kLengthBKGDRGB) ReaderFail("PNG LoadStream: error BGColor");
-      s.BGValue = ReadColorRef(s);
-      SetBGMode(s, kKeyModeColor);
+      if (chunk.Left() != kLengthBKGDRGB) ReaderFail("PNG LoadStream: error BGColor");
+      k.BGValue = ReadColorRef(chunk, h);
+      SetBGMode(k, kKeyModeColor);
       break;
     default:
-      if (s.ChunkLeft != kLengthBKGDPalette) ReaderFail("PNG LoadStream: error BGColor");
-      s.BGValue = ReadChunkU8(s);
-      if (s.BGValue >= s.PLTECount) ReaderFail("PNG LoadStream: error BGColorIndex");
-      SetBGMode(s, kKeyModeIndex);
+      if (chunk.Left() != kLengthBKGDPalette) ReaderFail("PNG LoadStream: error BGColor");
+      k.BGValue = chunk.ReadU8();
+      if (k.BGValue >= palette.Count) ReaderFail("PNG LoadStream: error BGColorIndex");
+      SetBGMode(k, kKeyModeIndex);
       break;
   }
-  s.SeenBKGD = true;
 }
 
-void HandleGAMA(PngReadState& s) {
-  if (!BeforeImageData(s) || s.ChunkLeft != kLengthGAMA || s.SeenGAMA)
-    ReaderFail("PNG LoadStream: error gAMA");
-  s.Gamma = ReadChunkU32(s);  // gamma × 100000, as stored
-  s.SeenGAMA = true;
+void HandleGAMA(ChunkCursor& chunk, PngPictureInfo& info) {
+  if (chunk.Left() != kLengthGAMA) ReaderFail("PNG LoadStream: error gAMA");
+  info.Gamma = chunk.ReadU32();
 }
 
-void HandlePHYS(PngReadState& s) {
-  if (!BeforeImageData(s) || s.ChunkLeft != kLengthPHYS || s.SeenPHYS)
-    ReaderFail("PNG LoadStream: error pHYs");
-  s.PhysX = ReadChunkU32(s);
-  s.PhysY = ReadChunkU32(s);
-  s.PhysUnit = ReadChunkU8(s);
-  s.SeenPHYS = true;
+void HandlePHYS(ChunkCursor& chunk, PngPictureInfo& info) {
+  if (chunk.Left() != kLengthPHYS) ReaderFail("PNG LoadStream: error pHYs");
+  info.PhysX = chunk.ReadU32();
+  info.PhysY = chunk.ReadU32();
+  info.PhysUnit = chunk.ReadU8();
 }
 
-void HandleOFFS(PngReadState& s) {
-  if (!BeforeImageData(s) || s.ChunkLeft != kLengthOFFS || s.SeenOFFS)
-    ReaderFail("PNG LoadStream: error oFFs");
-  const std::int32_t x = std::int32_t(ReadChunkU32(s));
-  const std::int32_t y = std::int32_t(ReadChunkU32(s));
+void HandleOFFS(ChunkCursor& chunk, PngPictureInfo& info) {
+  if (chunk.Left() != kLengthOFFS) ReaderFail("PNG LoadStream: error oFFs");
+  const std::int32_t x = std::int32_t(chunk.ReadU32());
+  const std::int32_t y = std::int32_t(chunk.ReadU32());
   // Only offsets in pixels mean anything to the image.
-  if (ReadChunkU8(s) == kOffsetUnitPixel) {
-    s.OffsetX = x;
-    s.OffsetY = y;
+  if (chunk.ReadU8() == kOffsetUnitPixel) {
+    info.OffsetX = x;
+    info.OffsetY = y;
   }
-  s.SeenOFFS = true;
 }
 
-void HandleTEXT(PngReadState& s) {
-  if (!s.SeenIHDR || s.ChunkLeft <= 0) ReaderFail("PNG LoadStream: error tEXt");
-  if (s.TextFull) return SkipChunkRest(s);
-  const std::vector<char> data = ReadTextChunk(s);
-  const std::string_view key = TextKey(data);
-  const std::size_t length = data.size() - 1;
-  if (key.size() >= length) ReaderFail("PNG LoadStream: error textkey");  // no separator
-  if (!AppendHeader(s, key)) return;
-  AppendBody(s, std::string_view(data.data() + key.size() + 1, length - key.size() - 1));
-}
-
-void HandleZTXT(PngReadState& s) {
-  if (!s.SeenIHDR || s.ChunkLeft <= 0) ReaderFail("PNG LoadStream: error zEXt");
-  if (s.TextFull) return SkipChunkRest(s);
-  const std::vector<char> data = ReadTextChunk(s);
-  const std::string_view key = TextKey(data);
-  const std::size_t length = data.size() - 1;
-  // The separator, the method byte and at least one byte of data.
-  if (length - key.size() < 3) ReaderFail("PNG LoadStream: error textkey");
-  if (std::uint8_t(data[key.size() + 1]) != kZTXtMethodDeflate)
-    ReaderFail("PNG LoadStream: not support Compression");
-  if (!AppendHeader(s, key)) return;
-  InflaterResetGuard reset(*s.Inflater);
-  const std::size_t start = key.size() + 2;
-  // Normalising never shortens text, so one byte more than the room fills it and shows
-  // whether its last character fits whole.
-  AppendBody(s, InflateText(s, data.data() + start, length - start, TextRoom(s) + 1));
-}
-
-void HandleIEND(PngReadState& s) {
-  s.SeenIEND = true;
-  if (s.ChunkLeft != 0) ReaderFail("PNG LoadStream: error IEND size");
+void HandleIEND(ChunkCursor& chunk, bool afterImageData) {
+  if (chunk.Left() != 0) ReaderFail("PNG LoadStream: error IEND size");
   // A file without image data has no picture to show; loading it as an image without
   // pixels would report a failure as success.
-  if (!s.DoneIDAT) ReaderFail("PNG LoadStream: no image data");
+  if (!afterImageData) ReaderFail("PNG LoadStream: no image data");
 }

@@ -12,10 +12,10 @@ using Byte = std::uint8_t;
 
 template <PngFilterType T>
 inline Byte Predict(Byte a, Byte b, Byte c) {
-  if constexpr (T == PngFilterType::Sub) return a;
-  if constexpr (T == PngFilterType::Up) return b;
-  if constexpr (T == PngFilterType::Average) return Byte((unsigned(a) + unsigned(b)) >> 1);
-  if constexpr (T == PngFilterType::Paeth) return PaethPredictor(a, b, c);
+  if constexpr (T == PngFilterType::kSub) return a;
+  if constexpr (T == PngFilterType::kUp) return b;
+  if constexpr (T == PngFilterType::kAverage) return Byte((unsigned(a) + unsigned(b)) >> 1);
+  if constexpr (T == PngFilterType::kPaeth) return PaethPredictor(a, b, c);
   return 0;
 }
 
@@ -80,58 +80,16 @@ namespace scalar {
 }  // namespace scalar
 
 #if defined(NIMBREL_X86_KERNELS)
+// The two vector sets differ only in their width and the prefix of their intrinsics.
 namespace sse41 {
 #define NIMBREL_TARGET __attribute__((target("sse4.1")))
 #define NIMBREL_VECTOR_BYTES 16
-
+#define NIMBREL_MM(op) _mm_##op
+#define NIMBREL_SI(op) _mm_##op##_si128
 using Vec = __m128i;
-
-NIMBREL_TARGET inline Vec Load(const Byte* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-NIMBREL_TARGET inline void Store(Byte* p, Vec v) {
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
-NIMBREL_TARGET inline Vec Zero() {
-  return _mm_setzero_si128();
-}
-NIMBREL_TARGET inline Vec Sub8(Vec a, Vec b) {
-  return _mm_sub_epi8(a, b);
-}
-// The rounding-up average less the lost low bit is the rounding-down one.
-NIMBREL_TARGET inline Vec Average(Vec a, Vec b) {
-  const Vec lowBit = _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1));
-  return _mm_sub_epi8(_mm_avg_epu8(a, b), lowBit);
-}
-// The predictor on eight 16-bit lanes; ties go to a, then b.
-NIMBREL_TARGET inline Vec PaethLanes(Vec a, Vec b, Vec c) {
-  const Vec pa = _mm_abs_epi16(_mm_sub_epi16(b, c));
-  const Vec pb = _mm_abs_epi16(_mm_sub_epi16(a, c));
-  const Vec pc = _mm_abs_epi16(_mm_add_epi16(_mm_sub_epi16(b, c), _mm_sub_epi16(a, c)));
-  const Vec notA = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
-  const Vec notB = _mm_cmpgt_epi16(pb, pc);
-  return _mm_blendv_epi8(a, _mm_blendv_epi8(b, c, notB), notA);
-}
-NIMBREL_TARGET inline Vec Paeth(Vec a, Vec b, Vec c) {
-  const Vec zero = _mm_setzero_si128();
-  const Vec lo = PaethLanes(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero),
-                            _mm_unpacklo_epi8(c, zero));
-  const Vec hi = PaethLanes(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero),
-                            _mm_unpackhi_epi8(c, zero));
-  return _mm_packus_epi16(lo, hi);
-}
-// Two 64-bit partial sums of min(v, 256 − v) per byte.
-NIMBREL_TARGET inline Vec AddCost(Vec sums, Vec v) {
-  const Vec zero = _mm_setzero_si128();
-  return _mm_add_epi64(sums, _mm_sad_epu8(_mm_min_epu8(v, _mm_sub_epi8(zero, v)), zero));
-}
-NIMBREL_TARGET inline std::uint64_t Total(Vec sums) {
-  alignas(16) std::uint64_t parts[2];
-  _mm_store_si128(reinterpret_cast<__m128i*>(parts), sums);
-  return parts[0] + parts[1];
-}
-
 #include "png/png_filter_rows.inc"
+#undef NIMBREL_SI
+#undef NIMBREL_MM
 #undef NIMBREL_VECTOR_BYTES
 #undef NIMBREL_TARGET
 }  // namespace sse41
@@ -139,54 +97,12 @@ NIMBREL_TARGET inline std::uint64_t Total(Vec sums) {
 namespace avx2 {
 #define NIMBREL_TARGET __attribute__((target("avx2")))
 #define NIMBREL_VECTOR_BYTES 32
-
+#define NIMBREL_MM(op) _mm256_##op
+#define NIMBREL_SI(op) _mm256_##op##_si256
 using Vec = __m256i;
-
-NIMBREL_TARGET inline Vec Load(const Byte* p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-NIMBREL_TARGET inline void Store(Byte* p, Vec v) {
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-NIMBREL_TARGET inline Vec Zero() {
-  return _mm256_setzero_si256();
-}
-NIMBREL_TARGET inline Vec Sub8(Vec a, Vec b) {
-  return _mm256_sub_epi8(a, b);
-}
-NIMBREL_TARGET inline Vec Average(Vec a, Vec b) {
-  const Vec lowBit = _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1));
-  return _mm256_sub_epi8(_mm256_avg_epu8(a, b), lowBit);
-}
-NIMBREL_TARGET inline Vec PaethLanes(Vec a, Vec b, Vec c) {
-  const Vec pa = _mm256_abs_epi16(_mm256_sub_epi16(b, c));
-  const Vec pb = _mm256_abs_epi16(_mm256_sub_epi16(a, c));
-  const Vec pc = _mm256_abs_epi16(_mm256_add_epi16(_mm256_sub_epi16(b, c), _mm256_sub_epi16(a, c)));
-  const Vec notA = _mm256_or_si256(_mm256_cmpgt_epi16(pa, pb), _mm256_cmpgt_epi16(pa, pc));
-  const Vec notB = _mm256_cmpgt_epi16(pb, pc);
-  return _mm256_blendv_epi8(a, _mm256_blendv_epi8(b, c, notB), notA);
-}
-// Unpacking and packing both work within 128-bit halves, so the bytes come back in order.
-NIMBREL_TARGET inline Vec Paeth(Vec a, Vec b, Vec c) {
-  const Vec zero = _mm256_setzero_si256();
-  const Vec lo = PaethLanes(_mm256_unpacklo_epi8(a, zero), _mm256_unpacklo_epi8(b, zero),
-                            _mm256_unpacklo_epi8(c, zero));
-  const Vec hi = PaethLanes(_mm256_unpackhi_epi8(a, zero), _mm256_unpackhi_epi8(b, zero),
-                            _mm256_unpackhi_epi8(c, zero));
-  return _mm256_packus_epi16(lo, hi);
-}
-NIMBREL_TARGET inline Vec AddCost(Vec sums, Vec v) {
-  const Vec zero = _mm256_setzero_si256();
-  return _mm256_add_epi64(sums,
-                          _mm256_sad_epu8(_mm256_min_epu8(v, _mm256_sub_epi8(zero, v)), zero));
-}
-NIMBREL_TARGET inline std::uint64_t Total(Vec sums) {
-  alignas(32) std::uint64_t parts[4];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(parts), sums);
-  return parts[0] + parts[1] + parts[2] + parts[3];
-}
-
 #include "png/png_filter_rows.inc"
+#undef NIMBREL_SI
+#undef NIMBREL_MM
 #undef NIMBREL_VECTOR_BYTES
 #undef NIMBREL_TARGET
 }  // namespace avx2
@@ -195,9 +111,9 @@ NIMBREL_TARGET inline std::uint64_t Total(Vec sums) {
 const FilterKernels& KernelsFor(SimdLevel level) {
   switch (level) {
 #if defined(NIMBREL_X86_KERNELS)
-    case SimdLevel::Avx2:
+    case SimdLevel::kAvx2:
       return avx2::kKernels;
-    case SimdLevel::Sse41:
+    case SimdLevel::kSse41:
       return sse41::kKernels;
 #endif
     default:
@@ -207,7 +123,7 @@ const FilterKernels& KernelsFor(SimdLevel level) {
 
 void Filter(const FilterKernels& kernels, PngFilterType type, const Byte* raw, const Byte* prior,
             std::size_t n, std::size_t bpp, Byte* out) {
-  if (type == PngFilterType::None)
+  if (type == PngFilterType::kNone)
     std::copy_n(raw, n, out);
   else
     kernels.filter[std::size_t(type) - 1](raw, prior, n, bpp, out, kNoLimit);
@@ -241,7 +157,7 @@ PngRowFilter::PngRowFilter(int setting, std::size_t maxLength, SimdLevel level)
 const Byte* PngRowFilter::Apply(const Byte* rawRow, const Byte* prior, std::size_t n,
                                 std::size_t bpp) {
   if (adaptive_) return ChooseAdaptive(rawRow, prior, n, bpp);
-  if (fixed_ == PngFilterType::None) return rawRow;
+  if (fixed_ == PngFilterType::kNone) return rawRow;
   Byte* out = Candidate(fixed_);
   Filter(*kernels_, fixed_, rawRow + 1, prior, n, bpp, out + 1);
   return out;

@@ -10,7 +10,7 @@
 
 #include "png/simd_level.h"
 
-enum class PngFilterType : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
+enum class PngFilterType : std::uint8_t { kNone = 0, kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4 };
 constexpr int kPngFilterTypeCount = 5;
 
 // The Paeth predictor of a (left), b (above) and c (above left): whichever of the three is
@@ -27,10 +27,10 @@ constexpr std::uint8_t PaethPredictor(std::uint8_t a, std::uint8_t b, std::uint8
 // gives the same bytes.
 void FilterRow(PngFilterType type, const std::uint8_t* raw, const std::uint8_t* prior,
                std::size_t n, std::size_t bpp, std::uint8_t* out,
-               SimdLevel level = ActiveSimdLevel());
+               SimdLevel level = SupportedSimdLevel());
 // The adaptive measure of a filtered row: each byte's magnitude read as a signed byte.
 std::uint64_t FilterCost(const std::uint8_t* data, std::size_t n,
-                         SimdLevel level = ActiveSimdLevel());
+                         SimdLevel level = SupportedSimdLevel());
 
 struct FilterKernels;
 
@@ -56,7 +56,7 @@ class PngRowFilter {
 
   const FilterKernels* kernels_;
   bool adaptive_ = true;
-  PngFilterType fixed_ = PngFilterType::None;
+  PngFilterType fixed_ = PngFilterType::kNone;
   // Sub, Up, Average, Paeth: each a type byte followed by the filtered data.
   std::array<std::vector<std::uint8_t>, 4> candidates_;
 };

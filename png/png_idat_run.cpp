@@ -2,56 +2,25 @@
 
 #include <algorithm>
 
-#include "png/chunks.h"
-#include "png/png_chunk_stream.h"
-
-namespace {
-
-// A chunk's CRC, then the next chunk's length and type.
-constexpr std::int64_t kChunkBoundary = 12;
-
-std::uint32_t BigEndian32(const std::uint8_t* b) {
-  return std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
-}
-
-// Reads the next chunk's header when it continues the run and sets ChunkLeft from it;
-// otherwise leaves the stream where it was.
-bool NextIdatChunk(PngReadState& s) {
-  std::uint8_t boundary[kChunkBoundary];
-  s.Source->ReadBuffer(boundary, sizeof boundary);
-  const std::uint32_t length = BigEndian32(boundary + 4);
-  if (length > kMaxChunkLength || BigEndian32(boundary + 8) != kIDAT) {
-    s.Source->Seek(-kChunkBoundary, TSeekOrigin::soCurrent);
-    return false;
-  }
-  s.ChunkLeft = std::int32_t(length);
-  return true;
-}
-
-}  // namespace
-
-void IdatRun::Gather(PngReadState& s, std::size_t limit) {
-  TStream& source = *s.Source;
-  std::int64_t left = std::max<std::int64_t>(source.GetSize() - source.GetPosition(), 0);
+void IdatRun::Gather(ChunkCursor& chunk, std::size_t limit, std::size_t pieceSize) {
+  std::int64_t left = chunk.StreamLeft();
   const std::size_t ceiling = std::size_t(std::min<std::int64_t>(std::int64_t(limit), left));
   // Untouched pages cost nothing: only what is read takes memory.
   bytes_.Resize(ceiling);
   for (;;) {
-    while (s.ChunkLeft > 0) {
-      const std::uint32_t n =
-          std::uint32_t(std::min<std::size_t>(std::size_t(s.ChunkLeft), s.InBuf.size()));
+    while (chunk.Left() > 0) {
+      const std::uint32_t n = std::uint32_t(std::min<std::size_t>(chunk.Left(), pieceSize));
       if (size_ + n > ceiling || n > left) return;
-      Append(source, n);
-      s.ChunkLeft -= std::int32_t(n);
+      Append(chunk, n);
       left -= n;
     }
-    if (left < kChunkBoundary || !NextIdatChunk(s)) return;
-    left -= kChunkBoundary;
+    if (left < std::int64_t(ChunkCursor::kBoundaryBytes) || !chunk.ContinueRun()) return;
+    left -= std::int64_t(ChunkCursor::kBoundaryBytes);
   }
 }
 
-void IdatRun::Append(TStream& source, std::uint32_t n) {
-  source.ReadBuffer(bytes_.data() + size_, n);
+void IdatRun::Append(ChunkCursor& chunk, std::uint32_t n) {
+  chunk.Read(bytes_.data() + size_, n);
   size_ += n;
   pieces_.push_back(n);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "image/dib_limits.h"
+#include "png/simd_level.h"
 
 // Chunk lengths are 31-bit quantities; a length with the top bit set is never valid and
 // would move the reader backwards when the chunk is skipped.
@@ -29,8 +30,12 @@ constexpr std::size_t kMaxTextBytes = std::size_t(4) << 20;
 // memory a load takes beyond the picture stays small however large the picture is.
 constexpr std::size_t kMaxWholeInflateBytes = std::size_t(64) << 20;
 
-// Limits one load runs under; tests and the fuzzer may tighten them.
+// Limits one load runs under; tests and the fuzzer may tighten them. The last two choose the
+// paths a load takes, so tests can run each of them and compare: a MaxWholeInflateBytes of 0
+// streams all image data, and MaxSimdLevel caps the row kernels.
 struct PngReadLimits {
   std::int64_t MaxPixels = kMaxImagePixels;
   std::size_t MaxTextBytes = kMaxTextBytes;
+  std::size_t MaxWholeInflateBytes = kMaxWholeInflateBytes;
+  SimdLevel MaxSimdLevel = SimdLevel::kAvx2;
 };

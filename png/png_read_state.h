@@ -1,73 +1,73 @@
-// The working record of one PNG load, shared by the chunk loop, the chunk-stream helpers, the
-// chunk handlers and the image-data path.
+// The record of one PNG load, in parts. Each part is written by one stage of the reader and
+// handed, on its own, to the stages that read it.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
 
 #include "image/dib_desc.h"
-#include "image/internal_dib.h"
 #include "platform/ansi_string.h"
-#include "platform/fresh_pages.h"
 #include "platform/stream.h"
+#include "png/chunks.h"
 #include "png/png_limits.h"
-#include "png/png_row_convert.h"
 
-class InflateStream;
+class TVynCustomInternalDIB;
 
-// The working record of one load. The caller sets Source and Target, runs PngLoadStream,
-// attaches Desc to Target on success and copies the results it needs into the image. Made and
-// ended in png_reader.cpp, which owns the inflate stream's lifetime.
+// IHDR, as read (png_chunk_handlers.cpp).
+struct PngHeader {
+  std::int32_t Width = 0, Height = 0;
+  std::uint32_t BitDepth = 0;
+  std::uint32_t ColorKind = 0;  // the colour type without its alpha bit: 0 grey, 2 RGB, 3 palette
+  bool HasAlpha = false;        // colour type 4 or 6
+  bool IsGrey = false;          // colour type 0 or 4
+  std::uint32_t Compression = 0, FilterMethod = 0, Interlace = 0;
+
+  bool Interlaced() const { return Interlace == 1; }
+  // Bits per pixel of the file's colour samples, without the alpha share.
+  std::uint32_t ColorBits() const { return BitDepth * (ColorKind == kColorTypeRGB ? 3 : 1); }
+};
+
+// PLTE (png_chunk_handlers.cpp).
+struct PngPalette {
+  std::array<RGBQUAD, kMaxPaletteLength> Entries{};  // blue, green, red, 0
+  std::uint32_t Count = 0;
+};
+
+// tRNS and bKGD, in the form the descriptor takes them (png_chunk_handlers.cpp).
+struct PngColourKeys {
+  DWORD KeyFlags = 0;  // transparent, background and alpha modes, laid out as the descriptor's
+  DWORD TransValue = 0, BGValue = 0;
+  std::array<std::uint8_t, kMaxPaletteLength> Alpha{};  // palette alpha from tRNS
+  int AlphaCount = 0;
+};
+
+// gAMA, pHYs and oFFs (png_chunk_handlers.cpp). Without pHYs the resolution stays 0, 0, 0.
+struct PngPictureInfo {
+  DWORD Gamma = 0;  // gamma × 100000, as stored
+  std::uint8_t PhysUnit = 0;
+  std::uint32_t PhysX = 0, PhysY = 0;
+  std::int32_t OffsetX = 0, OffsetY = 0;  // in pixels; other units leave them 0
+};
+
+// tEXt and zTXt gathered into one Shift_JIS text (png_text_chunks.cpp).
+struct PngText {
+  AnsiString Bytes;
+  // Something did not fit under the limit and was left out; later text chunks add nothing.
+  bool Truncated = false;
+};
+
+// The caller sets Source, Target and Limits, runs PngLoadStream, attaches Desc to Target on
+// success and copies the results it needs into the image.
 struct PngReadState {
-  PngReadState();
-  ~PngReadState();
-  PngReadState(const PngReadState&) = delete;
-  PngReadState& operator=(const PngReadState&) = delete;
-
   TStream* Source = nullptr;
   TVynCustomInternalDIB* Target = nullptr;
   PngReadLimits Limits;
 
-  TVynDIBDesc Desc{};                       // pixel storage once the image data begins
-  std::unique_ptr<InflateStream> Inflater;  // image data and every zTXt chunk
-  std::int32_t ChunkLeft = 0;               // unread bytes of the current chunk's data
-
-  bool SeenIHDR = false, SeenPLTE = false, SeenTRNS = false, SeenBKGD = false;
-  bool SeenGAMA = false, SeenPHYS = false, SeenOFFS = false, SeenIEND = false;
-  bool DoneIDAT = false;
-  // The chunk just handled was IDAT and the image data was complete: further IDAT chunks
-  // in the same run carry only the rest of the compressed stream (its trailer).
-  bool InTrailingIDAT = false;
-  bool ImageDataEnded = false;  // the compressed image data reached its end
-
-  AnsiString Text;        // gathered tEXt / zTXt text, Shift_JIS bytes
-  bool TextFull = false;  // the text reached its limit: further text chunks are skipped
-  std::int32_t OffsetX = 0, OffsetY = 0;
-  bool Prefixed = false;
-
-  std::int32_t Width = 0, Height = 0;
-  std::uint32_t BitDepth = 0;
-  std::uint32_t ColorKind = 0;  // 0 grey, 2 RGB, 3 palette
-  bool HasAlpha = false, IsGrey = false, IsPalette = false;
-  std::uint32_t Compression = 0, FilterMethod = 0, Interlace = 0;
-
-  std::uint8_t PhysUnit = 0;
-  std::uint32_t PhysX = 0, PhysY = 0;
-
-  std::uint32_t PixelBits = 0;
-  std::uint32_t ImageBits = 0;
-  std::uint32_t ColorBits = 0;
-  std::uint32_t PLTECount = 0;
-  std::array<RGBQUAD, 256> PaletteTable{};
-  std::array<std::uint8_t, 256> AlphaTable{};
-  std::uint32_t PaletteCount = 0;
-  DWORD ReaderKeyFlags = 0;
-  // The colour-key block the chunks fill; copied behind the store's part of Desc.
-  DWORD Gamma = 0, TransValue = 0, BGValue = 0;
-  int AlphaCount = 0;
-
-  RowFormat Format{};  // ConvertRow / PlaceRow, chosen once per image
-
-  ScratchBytes InBuf;  // compressed image data in, inflated text out
+  bool Prefixed = false;  // the signature followed a 256-byte leading block (png_reader.cpp)
+  PngHeader Header;
+  PngPalette Palette;
+  PngColourKeys Keys;
+  PngPictureInfo Info;
+  PngText Text;
+  TVynDIBDesc Desc{};  // the new store's pixels, palette and keys (png_store_setup.cpp)
 };

@@ -61,12 +61,12 @@ const BYTE* ConvertBySwap(const BYTE* raw, BYTE* out, std::uint32_t pixels) {
 template <int Bits>
 ConvertRowFn SwapConverter(SimdLevel level) {
   switch (level) {
-    case SimdLevel::Avx2:
-      return ConvertBySwap<SimdLevel::Avx2, Bits>;
-    case SimdLevel::Sse41:
-      return ConvertBySwap<SimdLevel::Sse41, Bits>;
+    case SimdLevel::kAvx2:
+      return ConvertBySwap<SimdLevel::kAvx2, Bits>;
+    case SimdLevel::kSse41:
+      return ConvertBySwap<SimdLevel::kSse41, Bits>;
     default:
-      return ConvertBySwap<SimdLevel::Scalar, Bits>;
+      return ConvertBySwap<SimdLevel::kScalar, Bits>;
   }
 }
 

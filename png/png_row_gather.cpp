@@ -102,10 +102,10 @@ void GatherRGBA(RowGather::SwapRun swap, const Byte* row, std::int64_t first, in
 RowGather::RowGather(SimdLevel level) {
   switch (level) {
 #if defined(NIMBREL_X86_KERNELS)
-    case SimdLevel::Avx2:
+    case SimdLevel::kAvx2:
       swapRgb_ = avx2::SwapRgbRun, swapRgba_ = avx2::SwapRgbaRun;
       break;
-    case SimdLevel::Sse41:
+    case SimdLevel::kSse41:
       swapRgb_ = sse41::SwapRgbRun, swapRgba_ = sse41::SwapRgbaRun;
       break;
 #endif

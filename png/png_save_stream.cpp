@@ -12,6 +12,8 @@ void PngSaveStream(PngWriteState& state, int left, int top, int width, int heigh
   source.AlphaFlag = image.GetAlphaFlag();
   source.TransColor = image.GetTransColor();
   source.BGColor = image.GetBGColor();
+  source.TransIndex = image.Image()->TransIndex();
+  source.BGIndex = image.Image()->BGIndex();
   source.UnitSpecifier = image.GetUnitSpecifier();
   source.WidthSpecific = image.GetWidthSpecific();
   source.HeightSpecific = image.GetHeightSpecific();

@@ -86,7 +86,7 @@ void Unfilter(RowUnfilter::PixelKernel pixels, Byte type, Byte* x, const Byte* b
 RowUnfilter::RowUnfilter(SimdLevel level) {
   switch (level) {
 #if defined(NIMBREL_X86_KERNELS)
-    case SimdLevel::Avx2:
+    case SimdLevel::kAvx2:
       pixels3_ = avx2::UnfilterPixels<3>, pixels4_ = avx2::UnfilterPixels<4>;
       pair3_ = avx2::PaethPairPixels<3>, pair4_ = avx2::PaethPairPixels<4>;
       quad3_[1] = avx2::QuadRowPixels<3, 1>, quad4_[1] = avx2::QuadRowPixels<4, 1>;
@@ -94,7 +94,7 @@ RowUnfilter::RowUnfilter(SimdLevel level) {
       quad3_[4] = avx2::QuadRowPixels<3, 4>, quad4_[4] = avx2::QuadRowPixels<4, 4>;
       rowsAtOnce_ = 4;
       break;
-    case SimdLevel::Sse41:
+    case SimdLevel::kSse41:
       pixels3_ = sse41::UnfilterPixels<3>, pixels4_ = sse41::UnfilterPixels<4>;
       pair3_ = sse41::PaethPairPixels<3>, pair4_ = sse41::PaethPairPixels<4>;
       rowsAtOnce_ = 2;

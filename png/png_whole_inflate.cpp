@@ -2,15 +2,11 @@
 
 #include <libdeflate.h>
 
-#include <algorithm>
-#include <atomic>
 #include <memory>
 
 #include "platform/exception.h"
 
 namespace {
-
-std::atomic<std::size_t> limitCap{kMaxWholeInflateBytes};
 
 struct FreeDecompressor {
   void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
@@ -28,14 +24,6 @@ libdeflate_decompressor& ThreadDecompressor() {
 }
 
 }  // namespace
-
-std::size_t WholeInflateLimit() {
-  return std::min(kMaxWholeInflateBytes, limitCap.load(std::memory_order_relaxed));
-}
-
-void CapWholeInflate(std::size_t cap) {
-  limitCap.store(cap, std::memory_order_relaxed);
-}
 
 bool InflateWhole(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t size) {
   // Without a place for the written count, libdeflate refuses a stream that holds less.

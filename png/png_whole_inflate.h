@@ -5,15 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "png/png_limits.h"
-
-// The largest image data (rows with their filter bytes) a load inflates whole: at most
-// kMaxWholeInflateBytes, less when capped.
-std::size_t WholeInflateLimit();
-// Caps the limit, so tests can run loads down the streaming path (a cap of 0) and compare;
-// a cap above kMaxWholeInflateBytes leaves that. Loads already under way keep their path.
-void CapWholeInflate(std::size_t cap);
-
 // Inflates the zlib stream at `in` into the `size` bytes at `out`. True only when the stream
 // is whole and sound, its checksum included, and holds exactly `size` bytes; bytes after its
 // end are ignored. On false, `out` holds nothing of use.

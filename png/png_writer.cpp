@@ -11,6 +11,7 @@
 #include "png/chunk_writer.h"
 #include "png/chunks.h"
 #include "png/idat_deflater.h"
+#include "png/palette_reach.h"
 #include "png/png_filters.h"
 #include "png/png_row_gather.h"
 #include "png/png_text_rule.h"
@@ -58,7 +59,11 @@ PngFormat FormatFor(int bitCount) {
 class HeaderWriter {
  public:
   HeaderWriter(PngWriteState& state, const PngWriteSource& source)
-      : s_(state), src_(source), desc_(*source.Desc), chunks_(*state.Chunks) {}
+      : s_(state),
+        src_(source),
+        desc_(*source.Desc),
+        chunks_(*state.Chunks),
+        writtenPaletteSize_(WrittenPaletteSize()) {}
 
   void Write() {
     WriteIHDR();
@@ -84,8 +89,21 @@ class HeaderWriter {
     const int n = PaletteSize();
     return n >= 1 && n <= int(kMaxPaletteLength) && desc_.Palette != nullptr;
   }
-  // Searched over the palette as written, so the index always names a written entry.
-  int NearestIndex(COLORREF color) const {
+  // The palette as written in PLTE: lengthened with black entries when the rows use indices
+  // past it, since decoders disagree on what such pixels show.
+  int WrittenPaletteSize() const {
+    const int size = PaletteSize();
+    if (!IsPaletteImage()) return size;
+    const int indices = 1 << s_.BitsPerPixel;
+    if (size >= indices) return size;
+    return std::max(size,
+                    HighestIndexUsed(desc_, s_.Left, s_.Top, s_.Width, s_.Height, indices - 1) + 1);
+  }
+  // The entry the image holds for a key, when the palette as written has it: a palette may
+  // repeat a colour, and only that entry carries the key. Otherwise the nearest entry, searched
+  // over the palette as written, so the index always names a written entry.
+  int KeyIndex(int heldIndex, COLORREF color) const {
+    if (heldIndex >= 0 && heldIndex < PaletteSize()) return heldIndex;
     return std::max(0, NearestPaletteIndex(desc_.Palette, PaletteSize(), color));
   }
 
@@ -124,6 +142,7 @@ class HeaderWriter {
       const RGBQUAD& e = desc_.Palette[i];
       d.U8(e.rgbRed).U8(e.rgbGreen).U8(e.rgbBlue);
     }
+    d.Zeros(std::size_t(writtenPaletteSize_ - PaletteSize()) * 3);
     chunks_.WriteChunk(kPLTE, d);
   }
 
@@ -131,7 +150,7 @@ class HeaderWriter {
     const COLORREF bg = src_.BGColor;
     if (IsPaletteImage()) {
       if (!HasColor(bg) || !WritesPalette()) return;
-      chunks_.WriteChunk(kbKGD, ChunkData().U8(std::uint8_t(NearestIndex(bg))));
+      chunks_.WriteChunk(kbKGD, ChunkData().U8(std::uint8_t(KeyIndex(src_.BGIndex, bg))));
       return;
     }
     if (HasColor(bg)) {
@@ -150,7 +169,7 @@ class HeaderWriter {
         WriteAlphaTable();
       } else if (HasColor(trans)) {
         // Entries before the transparent one opaque, that one clear, the rest implied opaque.
-        const int k = NearestIndex(trans);
+        const int k = KeyIndex(src_.TransIndex, trans);
         ChunkData d;
         for (int i = 0; i < k; ++i) d.U8(255);
         chunks_.WriteChunk(ktRNS, d.U8(0));
@@ -197,6 +216,7 @@ class HeaderWriter {
   const PngWriteSource& src_;
   const TVynDIBDesc& desc_;
   PngChunkWriter& chunks_;
+  const int writtenPaletteSize_;
 };
 
 void SetUpPass(PngWriteState& s, int pass) {
@@ -275,7 +295,7 @@ void WriteImageBody(PngWriteState& s, const PngWriteSource& source, int left, in
   s.RowLength = maxData + 1;
   s.PriorRow.assign(s.RowLength, 0);
   s.CurrentRow.assign(s.RowLength, 0);
-  const SimdLevel level = ActiveSimdLevel();
+  const SimdLevel level = UsableSimdLevel(s.MaxSimdLevel);
   s.Gather = RowGather(level);
   s.Filter = std::make_unique<PngRowFilter>(settings.Filter, maxData, level);
   s.Chunks = std::make_unique<PngChunkWriter>(*s.Stream);

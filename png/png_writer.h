@@ -12,8 +12,9 @@
 #include "image/custom_dib.h"
 #include "image/dib_desc.h"
 #include "platform/stream.h"
+#include "png/png_exceptions.h"
 #include "png/png_row_gather.h"
-#include "png/ux_png.h"
+#include "png/png_save_settings.h"
 
 class IdatDeflater;
 class PngRowFilter;
@@ -26,6 +27,9 @@ struct PngWriteSource {
   bool AlphaFlag = false;
   COLORREF TransColor = clNone;  // above 0x00FFFFFF: none
   COLORREF BGColor = clNone;
+  // The palette entries the image holds as its keys; -1 when it holds none.
+  int TransIndex = -1;
+  int BGIndex = -1;
   int UnitSpecifier = 0;
   int WidthSpecific = 0;
   int HeightSpecific = 0;
@@ -69,8 +73,10 @@ struct PngWriteState {
   // Previous and current row, each a type byte 0 and the row data.
   std::vector<std::uint8_t> PriorRow;
   std::vector<std::uint8_t> CurrentRow;
+  // The highest instruction set the row kernels may use; tests lower it to run each variant.
+  SimdLevel MaxSimdLevel = SimdLevel::kAvx2;
   // The row kernels, chosen for one instruction set when the save begins.
-  RowGather Gather{SimdLevel::Scalar};
+  RowGather Gather{SimdLevel::kScalar};
   std::unique_ptr<PngRowFilter> Filter;
   int ZlibLevel = 0;
   std::unique_ptr<PngChunkWriter> Chunks;

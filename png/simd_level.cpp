@@ -1,19 +1,16 @@
 #include "png/simd_level.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace {
 
 SimdLevel DetectSimdLevel() {
 #if defined(NIMBREL_X86_KERNELS)
-  if (__builtin_cpu_supports("avx2")) return SimdLevel::Avx2;
-  if (__builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3")) return SimdLevel::Sse41;
+  if (__builtin_cpu_supports("avx2")) return SimdLevel::kAvx2;
+  if (__builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3")) return SimdLevel::kSse41;
 #endif
-  return SimdLevel::Scalar;
+  return SimdLevel::kScalar;
 }
-
-std::atomic<SimdLevel> levelCap{SimdLevel::Avx2};
 
 }  // namespace
 
@@ -22,10 +19,6 @@ SimdLevel SupportedSimdLevel() {
   return level;
 }
 
-SimdLevel ActiveSimdLevel() {
-  return std::min(SupportedSimdLevel(), levelCap.load(std::memory_order_relaxed));
-}
-
-void CapSimdLevel(SimdLevel cap) {
-  levelCap.store(cap, std::memory_order_relaxed);
+SimdLevel UsableSimdLevel(SimdLevel cap) {
+  return std::min(SupportedSimdLevel(), cap);
 }

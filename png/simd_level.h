@@ -10,12 +10,10 @@
 
 // Kernel variants, each needing what the ones before it need: plain C++; SSE4.1 (with the
 // SSSE3 and SSE2 it comes with); AVX2.
-enum class SimdLevel { Scalar, Sse41, Avx2 };
+enum class SimdLevel { kScalar, kSse41, kAvx2 };
 
-// The best level this processor runs (Scalar off x86), checked once per process.
+// The best level this processor runs (kScalar off x86), checked once per process.
 SimdLevel SupportedSimdLevel();
-// The level an image chooses its kernels for: the supported one, unless capped lower.
-SimdLevel ActiveSimdLevel();
-// Caps the active level, so tests can run every variant the processor has; a cap above the
-// supported level leaves the supported one. Images already under way keep their kernels.
-void CapSimdLevel(SimdLevel cap);
+// The level an image chooses its kernels for under a cap (a load's or a save's, so tests can
+// run every variant the processor has): the supported one, or the cap when that is lower.
+SimdLevel UsableSimdLevel(SimdLevel cap);

@@ -2,18 +2,9 @@
 #pragma once
 
 #include "image/custom_dib.h"
-#include "platform/exception.h"
-
-NIMBREL_DECLARE_EXCEPTION(EQorPNG, Exception);  // raised by the writer
-NIMBREL_DECLARE_EXCEPTION(EVynPNG, Exception);  // raised by the reader
-
-// How the writer filters, interlaces and compresses; all zero means adaptive filtering,
-// no interlacing and zlib's default level.
-struct SaveSettings {
-  int Filter = 0;       // 1 None, 2 Sub, 3 Up, 4 Average, 5 Paeth, anything else adaptive
-  int Interlace = 0;    // 1 Adam7
-  int Compression = 0;  // 1 level 1, 2 level 9, anything else the default level
-};
+#include "png/png_exceptions.h"
+#include "png/png_limits.h"
+#include "png/png_save_settings.h"
 
 class TUxPNG : public TVynCustomDIB {
  public:
@@ -23,5 +14,14 @@ class TUxPNG : public TVynCustomDIB {
   void SaveToStream(TStream& stream) override;
   void RectSaveToStream(TStream& stream, int left, int top, int width, int height) override;
 
+  // Whether the last load gathered more text than FInfoText holds: text past the reader's
+  // limit is left out, not the picture.
+  bool TextTruncated() const { return textTruncated_; }
+
   SaveSettings Settings;
+  // What every load of this image may take; a file cannot ask for more.
+  PngReadLimits ReadLimits;
+
+ private:
+  bool textTruncated_ = false;
 };

@@ -17,6 +17,7 @@ void TUxPNG::LoadFromStream(TStream& stream) {
   RefPtr<TVynCustomInternalDIB> store = CreateInternalDIB();
   state->Source = &stream;
   state->Target = store.get();
+  state->Limits = ReadLimits;
   {
     // Until the store owns it, a failed load releases what the descriptor holds.
     TDIBDescGuard guard(*store, state->Desc);
@@ -25,15 +26,17 @@ void TUxPNG::LoadFromStream(TStream& stream) {
   }
   ReplaceImage(std::move(store));
 
-  FInfoText = state->Text;
-  FInfoOffsetX = state->OffsetX;
-  FInfoOffsetY = state->OffsetY;
+  const PngHeader& header = state->Header;
+  FInfoText = state->Text.Bytes;
+  textTruncated_ = state->Text.Truncated;
+  FInfoOffsetX = state->Info.OffsetX;
+  FInfoOffsetY = state->Info.OffsetY;
   FInfoPrefixed = state->Prefixed;
-  FInfoInterlace = int(state->Interlace);
-  FInfoWidth = state->Width;
-  FInfoHeight = state->Height;
-  FInfoColorBits = int(state->ColorBits);
-  FInfoGrayscale = state->IsGrey ? 1 : 0;
+  FInfoInterlace = int(header.Interlace);
+  FInfoWidth = header.Width;
+  FInfoHeight = header.Height;
+  FInfoColorBits = int(header.ColorBits());
+  FInfoGrayscale = header.IsGrey ? 1 : 0;
   FInfoFormat = kInfoFormatPNG;
   Changed();
 }

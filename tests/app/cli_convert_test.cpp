@@ -12,8 +12,10 @@
 #include "app/save_command.h"
 #include "app/temp_folder.h"
 #include "app/window_options.h"
+#include "png/png_limits.h"
 #include "png/ux_png.h"
 #include "tests/libpng_decode.h"
+#include "tests/png/png_reader_test_util.h"
 
 namespace {
 
@@ -63,6 +65,28 @@ TEST(CliConvert, PngToPngKeepsTheColourKeys) {
   EXPECT_EQ(TransparentIndex(copied), TransparentIndex(original));
   EXPECT_EQ(copied.backgroundIndex, original.backgroundIndex);
   EXPECT_TRUE(SameColours(Colours(original), Colours(copied)));
+}
+
+// Text past the reader's limit never reaches the image: convert still writes the picture, and
+// says once that the text it writes was cut, unless told to be quiet or writing a BMP.
+TEST(CliConvert, SaysWhenTheTextItWritesWasCut) {
+  TempFolder folder;
+  pngread::Bytes ztxt = {'k', 0, 0};
+  const pngread::Bytes text = pngread::Deflate(pngread::Bytes(kMaxTextBytes + 1, 'a'));
+  ztxt.insert(ztxt.end(), text.begin(), text.end());
+  const pngread::Bytes file =
+      pngread::PngBuilder().IHDR(1, 1, 8, 0).Chunk("zTXt", ztxt).IDAT({0, 0}).End();
+  const std::string in = folder.File("long text.png");
+  WriteFileBytes(in, std::string(file.begin(), file.end()));
+
+  const CliRun run = RunCliCommand({"convert", in, folder.File("out.png")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, in + ": text cut to its first 4 MiB\n");
+  TUxPNG written;
+  written.LoadFromFile(folder.File("out.png"));
+  EXPECT_EQ(written.FInfoText.bytes().size(), kMaxTextBytes);
+  EXPECT_EQ(RunCliCommand({"convert", "-q", in, folder.File("quiet.png")}).err, "");
+  EXPECT_EQ(RunCliCommand({"convert", in, folder.File("out.bmp")}).err, "");
 }
 
 TEST(CliConvert, RefusesUnknownExtensionsAndReportsUnreadableInput) {

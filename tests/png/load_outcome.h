@@ -9,7 +9,6 @@
 
 #include "image/dib_desc.h"
 #include "platform/stream.h"
-#include "png/png_whole_inflate.h"
 #include "png/ux_png.h"
 
 template <typename T>
@@ -44,22 +43,13 @@ inline std::string PngLoadOutcome(TUxPNG& image, const std::uint8_t* data, std::
   return out;
 }
 
-// Loads begun in the scope inflate their image data through zlib in pieces, never whole.
-class StreamingInflateOnly {
- public:
-  StreamingInflateOnly() { CapWholeInflate(0); }
-  ~StreamingInflateOnly() { CapWholeInflate(kMaxWholeInflateBytes); }
-  StreamingInflateOnly(const StreamingInflateOnly&) = delete;
-  StreamingInflateOnly& operator=(const StreamingInflateOnly&) = delete;
-};
-
 // The outcome of loading the bytes once each way: whole first, then streaming.
 inline std::pair<std::string, std::string> PngLoadOutcomesBothWays(const std::uint8_t* data,
                                                                    std::size_t size) {
   TUxPNG whole, streamed;
   std::pair<std::string, std::string> outcomes;
   outcomes.first = PngLoadOutcome(whole, data, size);
-  StreamingInflateOnly streaming;
+  streamed.ReadLimits.MaxWholeInflateBytes = 0;  // zlib in pieces, never whole
   outcomes.second = PngLoadOutcome(streamed, data, size);
   return outcomes;
 }

@@ -72,14 +72,14 @@ TEST(FilterRow, KnownValues) {
   const Bytes raw = {10, 20, 35, 5};
   const Bytes prior = {4, 8, 30, 250};
   Bytes out(4);
-  FilterRow(PngFilterType::Sub, raw.data(), prior.data(), 4, 1, out.data());
+  FilterRow(PngFilterType::kSub, raw.data(), prior.data(), 4, 1, out.data());
   EXPECT_EQ(out, (Bytes{10, 10, 15, std::uint8_t(5 - 35)}));
-  FilterRow(PngFilterType::Up, raw.data(), prior.data(), 4, 1, out.data());
+  FilterRow(PngFilterType::kUp, raw.data(), prior.data(), 4, 1, out.data());
   EXPECT_EQ(out, (Bytes{6, 12, 5, std::uint8_t(5 - 250)}));
-  FilterRow(PngFilterType::Average, raw.data(), prior.data(), 4, 1, out.data());
+  FilterRow(PngFilterType::kAverage, raw.data(), prior.data(), 4, 1, out.data());
   EXPECT_EQ(out, (Bytes{8, std::uint8_t(20 - 9), std::uint8_t(35 - 25), std::uint8_t(5 - 142)}));
   // bpp 2: the first two bytes have no left neighbour.
-  FilterRow(PngFilterType::Sub, raw.data(), prior.data(), 4, 2, out.data());
+  FilterRow(PngFilterType::kSub, raw.data(), prior.data(), 4, 2, out.data());
   EXPECT_EQ(out, (Bytes{10, 20, 25, std::uint8_t(5 - 20)}));
 }
 
@@ -91,10 +91,10 @@ TEST(FilterRoundTrip, UnfilterRestoresTheRow) {
     std::size_t n;
   };
   // The reader's rows hold whole pixels (or fewer bytes than one pixel).
-  const Case cases[] = {{PngFilterType::None, 1, 7},      {PngFilterType::Sub, 1, 1},
-                        {PngFilterType::Sub, 3, 999},     {PngFilterType::Up, 4, 512},
-                        {PngFilterType::Average, 1, 300}, {PngFilterType::Average, 4, 2},
-                        {PngFilterType::Paeth, 3, 930},   {PngFilterType::Paeth, 1, 257}};
+  const Case cases[] = {{PngFilterType::kNone, 1, 7},      {PngFilterType::kSub, 1, 1},
+                        {PngFilterType::kSub, 3, 999},     {PngFilterType::kUp, 4, 512},
+                        {PngFilterType::kAverage, 1, 300}, {PngFilterType::kAverage, 4, 2},
+                        {PngFilterType::kPaeth, 3, 930},   {PngFilterType::kPaeth, 1, 257}};
   for (SimdLevel level : RunnableSimdLevels())
     for (const auto& [type, bpp, n] : cases) {
       const Bytes raw = RandomBytes(n, 1), prior = RandomBytes(n, 2);
@@ -206,7 +206,7 @@ TEST(FixedFilter, EverySettingSendsItsType) {
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin() + 1));
   }
   for (int setting : {0, 6, -1, 1000})
-    EXPECT_TRUE(PngRowFilter(setting, 4, SimdLevel::Scalar).Adaptive());
+    EXPECT_TRUE(PngRowFilter(setting, 4, SimdLevel::kScalar).Adaptive());
 }
 
 }  // namespace

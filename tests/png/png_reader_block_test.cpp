@@ -4,6 +4,7 @@
 
 #include "png/adam7.h"
 #include "tests/peak_memory.h"
+#include "tests/png/load_outcome.h"
 #include "tests/png/png_reader_test_util.h"
 
 namespace {
@@ -107,6 +108,23 @@ TEST(LargeImageDataStream, CompressedDataCutOffFails) {
   const Bytes cut(z.begin(), z.begin() + std::ptrdiff_t(z.size() / 2));
   const Bytes file = PngBuilder().IHDR(kBig.width, kBig.height, 8, 2).Chunk("IDAT", cut).End();
   EXPECT_EQ(LoadError(file), "not next IDAT Chunk");
+}
+
+// zlib may read past the last row's bytes when they end a block: up to the next block header,
+// where it would find this one broken. Streaming hands it input a piece at a time, and here the
+// last row ends its first piece, so it never looks; when the data inflated whole is refused and
+// streaming takes over, it gets what was read ahead in the same pieces, and ends alike.
+TEST(LargeImageDataStream, ABadBlockPastTheLastRowsPieceIsNeverLookedAt) {
+  const std::size_t rowLength = 181, rows = 181;         // 32761 bytes, one streaming block
+  Bytes z = {0x78, 0x01, 0x00, 0xF9, 0x7F, 0x06, 0x80};  // a stored block of 32761 bytes
+  for (std::size_t i = 0; i < rowLength * rows; ++i)
+    z.push_back(i % rowLength == 0 ? 0 : std::uint8_t(i * 7));
+  ASSERT_EQ(z.size(), 32768u);   // one piece of streaming input
+  z.insert(z.end(), 100, 0x07);  // a final block of the reserved type
+  const Bytes file = PngBuilder().IHDR(rowLength - 1, rows, 8, 0).Chunk("IDAT", z).End();
+  const auto [whole, streamed] = PngLoadOutcomesBothWays(file.data(), file.size());
+  EXPECT_TRUE(whole.starts_with("loaded:") && whole == streamed)
+      << whole.substr(0, 40) << " / " << streamed.substr(0, 40);
 }
 
 // A header claiming a huge picture with next to no data after it is refused before the

@@ -2,6 +2,7 @@
 // message the load must fail with.
 #include <typeinfo>
 
+#include "png/png_limits.h"
 #include "tests/png/png_reader_test_util.h"
 
 namespace {
@@ -68,6 +69,12 @@ Bytes ZTXtWithBadChecksumAfterImageData() {
   Bytes ztxt = Cat({'k', 0, 0}, Deflate({'h', 'e', 'l', 'l', 'o'}));
   ztxt.back() ^= 1;
   return GreyHead().IDAT(kGreyPixel).Chunk("zTXt", ztxt).End();
+}
+
+// A file whose gathered text is full: a zTXt that inflates past the text limit.
+PngBuilder FullTextHead() {
+  return std::move(
+      GreyHead().Chunk("zTXt", Cat({'k', 0, 0}, Deflate(Bytes(kMaxTextBytes + 1, 'a')))));
 }
 
 struct RuleCase {
@@ -157,6 +164,18 @@ std::vector<RuleCase> Cases() {
        "PNG LoadStream: error textkey"},
       {"ZTXtNoData", GreyHead().Chunk("zTXt", {'k', 0, 0}).End(), "PNG LoadStream: error textkey"},
       {"ZTXtMethod1", GreyHead().Chunk("zTXt", Cat({'k', 0, 1}, Deflate({'v'}))).End(),
+       "PNG LoadStream: not support Compression"},
+      // A full text takes no more text, but the chunks after it still keep the rules.
+      {"TEXtKey80AfterTextLimit",
+       FullTextHead().Chunk("tEXt", Cat(LongKey(80), {0, 'v'})).IDAT(kGreyPixel).End(),
+       "PNG LoadStream: error textkey"},
+      {"TEXtNoSeparatorAfterTextLimit",
+       FullTextHead().Chunk("tEXt", {'k', 'v'}).IDAT(kGreyPixel).End(),
+       "PNG LoadStream: error textkey"},
+      {"ZTXtNoDataAfterTextLimit", FullTextHead().Chunk("zTXt", {'k', 0, 0}).IDAT(kGreyPixel).End(),
+       "PNG LoadStream: error textkey"},
+      {"ZTXtMethod1AfterTextLimit",
+       FullTextHead().Chunk("zTXt", Cat({'k', 0, 1}, Deflate({'v'}))).IDAT(kGreyPixel).End(),
        "PNG LoadStream: not support Compression"},
       {"ZTXtBadData", GreyHead().Chunk("zTXt", {'k', 0, 0, 0xFF, 0xFF}).End(),
        "PNG LoadStream: error ZLIB"},

@@ -26,6 +26,7 @@ Bytes ZTextChunk(const std::string& key, const std::string& text) {
 std::string GatheredText(PngBuilder builder) {
   TUxPNG image;
   Load(image, builder.IDAT({0, 0}).End());
+  EXPECT_FALSE(image.TextTruncated());
   return image.FInfoText.bytes();
 }
 
@@ -157,6 +158,7 @@ TEST(ReaderText, OversizedTextIsCutAndThePictureLoads) {
     Load(image,
          Head().Chunk(type, chunk).Chunk("tEXt", TextChunk("Next", "x")).IDAT({0, 0x33}).End());
     EXPECT_EQ(image.GetWidth(), 1);
+    EXPECT_TRUE(image.TextTruncated()) << type;
     const std::string& text = image.FInfoText.bytes();
     // "$#k" CR LF and whole characters: the next one would not fit whole.
     ASSERT_EQ(text.size(), kMaxTextBytes - 1) << type;

@@ -7,6 +7,7 @@
 #include "platform/halftone_palette.h"
 #include "png/png_writer.h"
 #include "png_writer_test_util.h"
+#include "tests/png/png_reader_test_util.h"
 
 namespace {
 
@@ -229,23 +230,53 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"ThirtyTwoBitWithoutAlphaFlag", 32, false, clNone, 0x000000FF, {}, {}}),
     [](const testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
 
-// A palette image whose alpha table makes one entry transparent reaches the writer as a
-// transparent index; it is written as the lowest entry of that colour.
-TEST(PngWriterKeysIndex, TransparentIndexUsesLowestEntryOfItsColour) {
-  std::vector<RGBQUAD> palette(8, RGBQUAD{0, 0, 0, 0});
-  palette[3] = palette[7] = RGBQUAD{255, 255, 255, 0};
-  auto image = MakeImage(
-      2, 2, 8, [](int, int) { return 7u; }, palette);
-  TVynCustomInternalDIB& store = *image->Image();
-  TVynDIBDesc& desc = store.Desc();
-  std::fill_n(AlphaTable(desc), 256, 255);
-  AlphaTable(desc)[7] = 0;
-  desc.AlphaCount = 8;
-  store.SetAlphaMode(kAlphaModeTable);
-  store.AttachImage(desc);  // reduces the one-zero alpha table to transparent index 7
-  ASSERT_FALSE(image->GetAlphaFlag());
-  const auto chunks = SplitChunks(Save(*image));
-  EXPECT_EQ(FindChunk(chunks, "tRNS")->data, (Bytes{255, 255, 255, 0}));
+// A palette whose transparent (and background) entry shares its colour with a lower entry
+// keeps its keys on the entry the file named: moving them to the lower entry would swap which
+// pixels are transparent.
+TEST(PngWriterKeysIndex, KeysStayOnTheIndexTheImageHolds) {
+  pngread::Bytes palette;
+  for (int i = 0; i < 8; ++i) palette.insert(palette.end(), {std::uint8_t(i * 20), 9, 9});
+  for (int i : {3, 7}) std::fill_n(palette.begin() + 3 * i, 3, 255);
+  const Bytes file = pngread::PngBuilder()
+                         .IHDR(2, 1, 8, 3)
+                         .Chunk("PLTE", palette)
+                         .Chunk("tRNS", {255, 255, 255, 255, 255, 255, 255, 0})
+                         .Chunk("bKGD", {7})
+                         .IDAT({0, 3, 7})
+                         .End();
+  TUxPNG image;
+  pngread::Load(image, file);
+  const Bytes saved = Save(image);
+  const auto chunks = SplitChunks(saved);
+  EXPECT_EQ(FindChunk(chunks, "tRNS")->data, (Bytes{255, 255, 255, 255, 255, 255, 255, 0}));
+  EXPECT_EQ(FindChunk(chunks, "bKGD")->data, Bytes{7});
+  const LibpngImage decoded = DecodeWithLibpng(saved);
+  EXPECT_EQ(decoded.rows[0], (Bytes{3, 7}));
+  EXPECT_EQ(TransparentIndex(decoded), 7);
+}
+
+// A file's rows may use indices its palette lacks. PLTE then gets black entries up to the
+// highest index the rectangle written uses, so every decoder sees the same picture.
+TEST(PngWriterKeysIndex, PaletteReachesEveryIndexTheRowsUse) {
+  const Bytes twoEntries = {10, 20, 30, 40, 50, 60};
+  TUxPNG image;
+  // The highest index lies in the second row.
+  pngread::Load(image, pngread::PngBuilder()
+                           .IHDR(3, 2, 8, 3)
+                           .Chunk("PLTE", twoEntries)
+                           .IDAT({0, 1, 5, 0, 0, 0, 200, 0})
+                           .End());
+  Bytes lengthened = twoEntries;
+  lengthened.resize(201 * 3, 0);
+  const Bytes saved = Save(image);
+  EXPECT_EQ(FindChunk(SplitChunks(saved), "PLTE")->data, lengthened);
+  const LibpngImage decoded = DecodeWithLibpng(saved);
+  EXPECT_TRUE(decoded.warnings.empty()) << decoded.warnings.front();
+  EXPECT_EQ(decoded.rows[1], (Bytes{0, 200, 0}));
+
+  TMemoryStream right;
+  image.RectSaveToStream(right, 2, 0, 1, 2);
+  EXPECT_EQ(FindChunk(SplitChunks(right.Bytes()), "PLTE")->data, twoEntries);
 }
 
 TEST(PngWriterKeysIndex, AlphaTableIsWrittenUpToAlphaCount) {

@@ -16,21 +16,12 @@ inline std::vector<SimdLevel> RunnableSimdLevels() {
 
 inline std::string SimdLevelName(SimdLevel level) {
   switch (level) {
-    case SimdLevel::Scalar:
+    case SimdLevel::kScalar:
       return "scalar";
-    case SimdLevel::Sse41:
+    case SimdLevel::kSse41:
       return "SSE4.1";
-    case SimdLevel::Avx2:
+    case SimdLevel::kAvx2:
       return "AVX2";
   }
   return "?";
 }
-
-// Images begun in the scope choose their kernels for at most `cap`.
-class SimdLevelCap {
- public:
-  explicit SimdLevelCap(SimdLevel cap) { CapSimdLevel(cap); }
-  ~SimdLevelCap() { CapSimdLevel(SimdLevel::Avx2); }  // the highest level: no cap
-  SimdLevelCap(const SimdLevelCap&) = delete;
-  SimdLevelCap& operator=(const SimdLevelCap&) = delete;
-};
