@@ -2,6 +2,9 @@
 // compared: the error message, or the picture's header, keys, text, palette and store.
 #pragma once
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,6 +17,25 @@
 template <typename T>
 void AppendValue(std::string& out, const T& value) {
   out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// Pixels up to this size go into an outcome as they are; a larger picture, which the readers
+// accept up to 2^28 pixels, goes in as its size and two checksums, not as a copy of gigabytes.
+inline constexpr std::size_t kPixelsKeptWhole = std::size_t(1) << 20;
+
+inline void AppendPixels(std::string& out, const unsigned char* bits, std::size_t size) {
+  if (size <= kPixelsKeptWhole) {
+    out.append(reinterpret_cast<const char*>(bits), size);
+    return;
+  }
+  uLong crc = crc32(0, nullptr, 0), adler = adler32(0, nullptr, 0);
+  for (std::size_t at = 0; at < size; at += kPixelsKeptWhole) {
+    const uInt piece = uInt(std::min(kPixelsKeptWhole, size - at));
+    crc = crc32(crc, bits + at, piece);
+    adler = adler32(adler, bits + at, piece);
+  }
+  for (const std::uint64_t value : {std::uint64_t(size), std::uint64_t(crc), std::uint64_t(adler)})
+    AppendValue(out, value);
 }
 
 // How an outcome of a load that brought no picture ends.
@@ -38,8 +60,8 @@ inline std::string PngLoadOutcome(TUxPNG& image, const std::uint8_t* data, std::
     AppendValue(out, value);
   out.append(reinterpret_cast<const char*>(d.Palette), sizeof(RGBQUAD) * kMaxPaletteEntries);
   out.append(reinterpret_cast<const char*>(AlphaTable(d)), kMaxPaletteEntries);
-  out.append(reinterpret_cast<const char*>(d.Bits),
-             std::size_t(d.LineSize) * std::size_t(d.Height));
+  AppendPixels(out, reinterpret_cast<const unsigned char*>(d.Bits),
+               std::size_t(d.LineSize) * std::size_t(d.Height));
   return out;
 }
 

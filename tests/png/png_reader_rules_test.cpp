@@ -105,6 +105,10 @@ std::vector<RuleCase> Cases() {
       {"HeightNegative", WithSize(1, 0xFFFFFFFFu), "PNG LoadStream: Error Width or Height"},
       {"WidthOver2To24", WithSize(0x01000000u, 1), "PNG LoadStream: Error Width or Height"},
       {"PixelsOverLimit", WithSize(1u << 15, 1u << 14), "PNG LoadStream: image too large"},
+      // 2^28 pixels pass the size rule and fail later, for want of data; 17 x 15790321 is one
+      // more.
+      {"PixelsAtTheLimit", WithSize(1u << 14, 1u << 14), "PNG LoadStream: image data too short"},
+      {"PixelsOneOverTheLimit", WithSize(17, 15790321), "PNG LoadStream: image too large"},
       {"PLTEBeforeIHDR", PngBuilder().Chunk("PLTE", Palette(2)).IHDR(1, 2, 1, 3).End(),
        "PNG LoadStream: Error PLTE"},
       {"TwoPLTE", PaletteHead().Chunk("PLTE", Palette(2)).Chunk("PLTE", Palette(2)).End(),

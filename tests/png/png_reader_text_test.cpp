@@ -143,6 +143,31 @@ TEST(ReaderText, GatheringStopsAtTheTextLimit) {
   text = "x";
   EXPECT_TRUE(AppendTextBody(text, "ab\n", 5));
   EXPECT_EQ(text, "xab\r\n");
+
+  // A header that fills the room exactly goes in; one byte less and it stays out.
+  text = "x";
+  EXPECT_TRUE(AppendTextHeader(text, "k", 8));
+  EXPECT_EQ(text, "x\r\n$#k\r\n");
+  text = "x";
+  EXPECT_FALSE(AppendTextHeader(text, "k", 7));
+  EXPECT_EQ(text, "x");
+}
+
+// The same bounds through a load, with the limit set for the test: the second entry's header
+// is 7 bytes after 8 of text.
+TEST(ReaderText, AHeaderThatExactlyFillsTheTextIsKept) {
+  for (const std::size_t limit : {15, 14}) {
+    TUxPNG image;
+    image.ReadLimits.MaxTextBytes = limit;
+    Load(image, Head()
+                    .Chunk("tEXt", TextChunk("A", "abc"))
+                    .Chunk("tEXt", TextChunk("B", ""))
+                    .IDAT({0, 0})
+                    .End());
+    EXPECT_EQ(image.FInfoText.bytes(), limit == 15 ? "$#A\r\nabc\r\n$#B\r\n" : "$#A\r\nabc")
+        << limit;
+    EXPECT_EQ(image.TextTruncated(), limit == 14) << limit;
+  }
 }
 
 // Text past the limit is dropped, not the picture: gathering stops where the text is full,
