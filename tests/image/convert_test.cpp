@@ -103,6 +103,8 @@ struct Pair {
 
 constexpr DWORD kOpaque = 0xFF000000;
 
+// One conversion a line.
+// clang-format off
 const Pair kPairs[] = {
     {1, 4, 8, 16, Table::Source, kAlphaModeNone, {0, 1}},
     {1, 8, 16, 2, Table::Source, kAlphaModeNone, {0, 1}},
@@ -111,38 +113,21 @@ const Pair kPairs[] = {
     {4, 1, 4, 2, Table::BlackWhite, kAlphaModeNone, {1, 0, 1, 1}},
     {4, 8, 16, 16, Table::Source, kAlphaModeNone, {0, 1, 2, 3}},
     {4, 24, 40, 16, Table::Source, kAlphaModeNone, {0xFA7814, 0xF0140A, 0x19E6FA, 0x3CEB0F}},
-    {4,
-     32,
-     52,
-     16,
-     Table::Source,
-     kAlphaModeNone,
-     {kOpaque | 0xFA7814, kOpaque | 0xF0140A, kOpaque | 0x19E6FA, kOpaque | 0x3CEB0F}},
+    {4, 32, 52, 16, Table::Source, kAlphaModeNone, {kOpaque | 0xFA7814, kOpaque | 0xF0140A, kOpaque | 0x19E6FA, kOpaque | 0x3CEB0F}},
     {8, 1, 4, 2, Table::BlackWhite, kAlphaModeNone, {1, 0, 1, 1}},
     {8, 4, 8, 16, Table::Sixteen, kAlphaModeNone, {8, 5, 4, 2}},
     {8, 24, 40, 4, Table::Source, kAlphaModeNone, {0xFA7814, 0xF0140A, 0x19E6FA, 0x3CEB0F}},
-    {8,
-     32,
-     52,
-     4,
-     Table::Source,
-     kAlphaModeNone,
-     {kOpaque | 0xFA7814, kOpaque | 0xF0140A, kOpaque | 0x19E6FA, kOpaque | 0x3CEB0F}},
+    {8, 32, 52, 4, Table::Source, kAlphaModeNone, {kOpaque | 0xFA7814, kOpaque | 0xF0140A, kOpaque | 0x19E6FA, kOpaque | 0x3CEB0F}},
     {24, 1, 4, 2, Table::BlackWhite, kAlphaModeNone, {1, 0, 1, 1}},
     {24, 4, 8, 16, Table::Sixteen, kAlphaModeNone, {8, 5, 4, 2}},
     {24, 8, 16, 256, Table::Halftone, kAlphaModeNone, {44, 249, 254, 250}},
-    {24,
-     32,
-     52,
-     0,
-     Table::None,
-     kAlphaModePixel,
-     {kOpaque | 0xFA7814, kOpaque | 0xF0140A, kOpaque | 0x19E6FA, kOpaque | 0x3CEB0F}},
+    {24, 32, 52, 0, Table::None, kAlphaModePixel, {kOpaque | 0xFA7814, kOpaque | 0xF0140A, kOpaque | 0x19E6FA, kOpaque | 0x3CEB0F}},
     {32, 1, 4, 2, Table::BlackWhite, kAlphaModeNone, {1, 0, 1, 1}},
     {32, 4, 8, 16, Table::Sixteen, kAlphaModeNone, {8, 5, 4, 2}},
     {32, 8, 16, 256, Table::Halftone, kAlphaModeNone, {44, 249, 254, 250}},
     {32, 24, 40, 0, Table::None, kAlphaModeNone, {0xFA7814, 0xF0140A, 0x19E6FA, 0x3CEB0F}},
 };
+// clang-format on
 
 class ConvertPairTest : public ::testing::TestWithParam<Pair> {};
 
