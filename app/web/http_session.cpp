@@ -223,8 +223,8 @@ void HttpSession::Compose(CaptionJob job) {
 }
 
 void HttpSession::Send(WebAnswer answer, bool closeAfter) {
-  const bool haveRequest = parser_ && parser_->is_header_done();
-  const Request& request = parser_->get();
+  const Request* request = parser_ && parser_->is_header_done() ? &parser_->get() : nullptr;
+  const bool haveRequest = request != nullptr;
   auto response =
       std::make_shared<http::response<http::string_body>>(http::int_to_status(answer.status), 11);
   response->set(http::field::server, "nimbrel/" NIMBREL_VERSION);
@@ -235,16 +235,16 @@ void HttpSession::Send(WebAnswer answer, bool closeAfter) {
   for (const auto& [name, value] : answer.headers) response->set(name, value);
   response->body() = std::move(answer.body);
   response->prepare_payload();
-  if (haveRequest && request.method() == http::verb::head) response->body().clear();
+  if (haveRequest && request->method() == http::verb::head) response->body().clear();
   const bool keepAlive =
-      haveRequest && request.keep_alive() && !closeAfter && !closing_ && !core_.stopping.load();
+      haveRequest && request->keep_alive() && !closeAfter && !closing_ && !core_.stopping.load();
   response->keep_alive(keepAlive);
 
   const auto took = std::chrono::steady_clock::now() - started_;
   core_.metrics.Record(route_, answer.status, took);
   if (core_.options.logRequests) {
-    core_.LogRequest(haveRequest ? std::string_view(request.method_string()) : "-",
-                     haveRequest ? std::string_view(request.target()) : "-", answer.status, took);
+    core_.LogRequest(haveRequest ? std::string_view(request->method_string()) : "-",
+                     haveRequest ? std::string_view(request->target()) : "-", answer.status, took);
   }
   response_ = response;
   stream_.expires_after(core_.options.limits.writeTimeout);
