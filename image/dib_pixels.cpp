@@ -4,6 +4,7 @@
 
 #include "image/dib_error.h"
 #include "image/dib_routines.h"
+#include "platform/byte_order.h"
 
 namespace {
 
@@ -35,13 +36,13 @@ DWORD GetPixel8(const TVynDIBDesc& d, int x, int y) {
 DWORD GetPixel24(const TVynDIBDesc& d, int x, int y) {
   NIMBREL_ASSERT_INSIDE(d, x, y);
   const BYTE* p = PictureRow(d, y) + std::size_t(x) * 3;
-  return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16);
+  return LoadLE24(p);
 }
 
 DWORD GetPixel32(const TVynDIBDesc& d, int x, int y) {
   NIMBREL_ASSERT_INSIDE(d, x, y);
   const BYTE* p = PictureRow(d, y) + std::size_t(x) * 4;
-  return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24);
+  return LoadLE32(p);
 }
 
 void SetPixel1(const TVynDIBDesc& d, int x, int y, DWORD v) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/byte_order.h"
 #include "platform/code_page.h"
 #include "platform/exception.h"
 
@@ -74,8 +75,7 @@ std::u16string AnsiString::ToUtf16() const {
   });
   std::u16string out(raw.size() / 2, u'\0');
   for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i] = char16_t(static_cast<unsigned char>(raw[2 * i]) |
-                      (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
+    out[i] = char16_t(LoadLE16(reinterpret_cast<const std::uint8_t*>(raw.data()) + 2 * i));
   }
   return out;
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/byte_order.h"
 #include "platform/gdi.h"
 #include "platform/halftone_palette.h"
 #include "platform/palette_match.h"
@@ -117,7 +118,7 @@ BYTE Expand6(unsigned v) {
 RGBQUAD ReadColor(const PixelView& v, const BYTE* row, int x) {
   switch (v.bitCount) {
     case 16: {
-      const unsigned w = row[2 * x] | (unsigned(row[2 * x + 1]) << 8);
+      const unsigned w = LoadLE16(row + 2 * std::size_t(x));
       if (v.rgb565) return RGBQUAD{Expand5(w & 31), Expand6((w >> 5) & 63), Expand5(w >> 11), 0};
       return RGBQUAD{Expand5(w & 31), Expand5((w >> 5) & 31), Expand5((w >> 10) & 31), 0};
     }
