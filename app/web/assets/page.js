@@ -65,8 +65,10 @@ async function refresh() {
       return;
     }
   } catch (error) {
-    if (error.name !== "AbortError" && number === sequence)
+    if (error.name !== "AbortError" && number === sequence) {
       showNotices(["サーバーに接続できません"], true);
+      save.disabled = true;
+    }
     return;
   }
   if (number < shown) return; // a late answer to earlier input
