@@ -6,12 +6,12 @@
 #include "image/bmp_decode.h"
 #include "image/bmp_limits.h"
 #include "image/custom_dib.h"
+#include "platform/byte_order.h"
 
 namespace {
 
 std::uint64_t PixelOffset(const BYTE (&header)[kBmpFileHeaderSize]) {
-  return std::uint64_t(header[10]) | std::uint64_t(header[11]) << 8 |
-         std::uint64_t(header[12]) << 16 | std::uint64_t(header[13]) << 24;
+  return LoadLE32(header + 10);
 }
 
 bool IsRunLength(DWORD compression) {

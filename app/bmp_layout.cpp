@@ -4,6 +4,7 @@
 
 #include "image/bmp_decode.h"
 #include "image/bmp_limits.h"
+#include "platform/byte_order.h"
 #include "platform/win_types.h"
 
 namespace {
@@ -18,10 +19,10 @@ struct HeaderFields {
   std::uint32_t bitCount = 0, compression = 0, colours = 0;
 };
 
+// A 2- or 4-byte little-endian field.
 std::uint32_t Little(std::string_view bytes, std::uint64_t at, int count) {
-  std::uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = value << 8 | std::uint8_t(bytes[at + i]);
-  return value;
+  const auto* field = reinterpret_cast<const std::uint8_t*>(bytes.data()) + at;
+  return count == 2 ? LoadLE16(field) : LoadLE32(field);
 }
 
 HeaderFields ReadFields(std::string_view bytes, std::uint64_t start) {

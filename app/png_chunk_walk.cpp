@@ -3,20 +3,17 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/byte_order.h"
 #include "png/chunks.h"
 #include "png/png_limits.h"
 
 namespace {
 
-// The reader also accepts a signature after a leading block of this size.
-constexpr std::uint64_t kLeadingBlock = 256;
 constexpr std::uint64_t kChunkHeader = 8;  // length and type
 constexpr std::uint64_t kChunkCrc = 4;
 
 std::uint32_t BigEndian32(std::string_view bytes, std::uint64_t at) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) value = value << 8 | std::uint8_t(bytes[at + i]);
-  return value;
+  return LoadBE32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at);
 }
 
 bool SignatureAt(std::string_view bytes, std::uint64_t at) {
@@ -27,7 +24,7 @@ bool SignatureAt(std::string_view bytes, std::uint64_t at) {
 
 std::uint64_t FirstChunk(std::string_view bytes) {
   if (SignatureAt(bytes, 0)) return kPngSignature.size();
-  if (SignatureAt(bytes, kLeadingBlock)) return kLeadingBlock + kPngSignature.size();
+  if (SignatureAt(bytes, kPngLeadingBlockSize)) return kPngLeadingBlockSize + kPngSignature.size();
   return 0;
 }
 

@@ -5,17 +5,12 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/byte_order.h"
 #include "platform/stream.h"
 #include "png/chunks.h"
 #include "png/ux_png.h"
 
 namespace {
-
-std::uint32_t BigEndian32(std::string_view bytes) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) value = value << 8 | std::uint8_t(bytes[i]);
-  return value;
-}
 
 void PutBigEndian32(std::string& out, std::uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) out += char(value >> shift);
@@ -93,7 +88,8 @@ PngStatedSize LoadPngWithoutPixels(std::string_view bytes, const PngChunkWalk& w
   PngStatedSize size;
   if (ihdr != nullptr && Whole(*ihdr, bytes)) {
     header = bytes.substr(ihdr->DataOffset(), kIHDRLength);
-    size = {int(BigEndian32(header)), int(BigEndian32(header.substr(4)))};
+    const auto* fields = reinterpret_cast<const std::uint8_t*>(header.data());
+    size = {int(LoadBE32(fields)), int(LoadBE32(fields + 4))};
     // The file up to its header: the reader checks the stated size, then runs out of bytes.
     try {
       Load(image, std::string(bytes.substr(0, ihdr->end)));

@@ -1,50 +1,36 @@
 #include "app/png_text_chunks.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <string>
 
 #include "png/chunks.h"
+#include "png/inflate_stream.h"
 #include "png/png_limits.h"
 
 namespace {
 
 constexpr std::size_t kInflatePiece = std::size_t(1) << 16;
 
-class Inflater {
- public:
-  Inflater() { ok_ = inflateInit(&z_) == Z_OK; }
-  ~Inflater() {
-    if (ok_) inflateEnd(&z_);
+// As much of the zlib stream in data as inflates cleanly, up to its first 0 byte and at most
+// room bytes.
+std::string InflateText(std::string_view data, std::size_t room) {
+  InflateStream inflater;
+  z_stream& z = inflater.Z();
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = uInt(data.size());
+  std::string text;
+  char piece[kInflatePiece];
+  while (text.size() < room) {
+    z.next_out = reinterpret_cast<Bytef*>(piece);
+    z.avail_out = uInt(std::min(sizeof piece, room - text.size()));
+    const int result = inflate(&z, Z_NO_FLUSH);
+    const std::size_t produced = std::size_t(reinterpret_cast<char*>(z.next_out) - piece);
+    const std::string_view out(piece, produced);
+    text.append(out.substr(0, out.find('\0')));
+    if (out.find('\0') != std::string_view::npos || result != Z_OK || produced == 0) break;
   }
-  Inflater(const Inflater&) = delete;
-  Inflater& operator=(const Inflater&) = delete;
-
-  // As much of the stream in data as inflates cleanly, up to its first 0 byte and at most room
-  // bytes.
-  std::string Inflate(std::string_view data, std::size_t room) {
-    std::string text;
-    if (!ok_) return text;
-    z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z_.avail_in = uInt(data.size());
-    char piece[kInflatePiece];
-    while (text.size() < room) {
-      z_.next_out = reinterpret_cast<Bytef*>(piece);
-      z_.avail_out = uInt(std::min(sizeof piece, room - text.size()));
-      const int result = inflate(&z_, Z_NO_FLUSH);
-      const std::size_t produced = std::size_t(reinterpret_cast<char*>(z_.next_out) - piece);
-      const std::string_view out(piece, produced);
-      text.append(out.substr(0, out.find('\0')));
-      if (out.find('\0') != std::string_view::npos || result != Z_OK || produced == 0) break;
-    }
-    return text;
-  }
-
- private:
-  z_stream z_{};
-  bool ok_ = false;
-};
+  return text;
+}
 
 std::string_view UpToZero(std::string_view bytes) {
   return bytes.substr(0, bytes.find('\0'));
@@ -72,7 +58,7 @@ std::vector<TextFact> ReadPngTextChunks(std::string_view bytes, const PngChunkWa
     if (chunk.type == ktEXt) {
       entry.text = UpToZero(rest).substr(0, room);
     } else if (!rest.empty() && rest[0] == 0) {  // deflate, the one method
-      entry.text = Inflater().Inflate(rest.substr(1), room);
+      entry.text = InflateText(rest.substr(1), room);
     }
     room -= entry.text.size();
     entries.push_back(std::move(entry));

@@ -28,6 +28,8 @@ constexpr std::uint32_t kpHYs = fourcc("pHYs");
 constexpr std::uint32_t kuxPg = fourcc("uxPg");
 
 constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+// A PNG stream may also sit behind a leading block of exactly this many bytes.
+constexpr std::size_t kPngLeadingBlockSize = 256;
 
 // IHDR colour types.
 constexpr std::uint8_t kColorTypeGray = 0;

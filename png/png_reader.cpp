@@ -15,9 +15,6 @@
 
 namespace {
 
-// A PNG stream may sit behind a leading block of exactly this many bytes.
-constexpr std::int64_t kLeadingBlockSize = 256;
-
 bool MatchesSignature(TStream& s) {
   std::uint8_t bytes[kPngSignature.size()];
   s.ReadBuffer(bytes, sizeof bytes);
@@ -136,7 +133,7 @@ bool RunHandler(PngReadState& s, ChunkCursor& chunk, InflateStream& inflater,
 void PngLoadStream(PngReadState& state) {
   TStream& source = *state.Source;
   if (!MatchesSignature(source)) {
-    source.Seek(kLeadingBlockSize - std::int64_t(kPngSignature.size()), TSeekOrigin::soCurrent);
+    source.Seek(std::int64_t(kPngLeadingBlockSize - kPngSignature.size()), TSeekOrigin::soCurrent);
     if (!MatchesSignature(source)) ReaderFail("PNG LoadStream: Not PNG Format");
     state.Prefixed = true;
   }
