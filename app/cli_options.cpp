@@ -3,7 +3,6 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "app/colour_names.h"
@@ -107,15 +106,11 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args,
 COLORREF ParseColour(const std::string& text, const std::string& option) {
   if (const auto named = NamedColour(text)) return *named;
   std::string digits = text.starts_with('#') ? text.substr(1) : text;
-  const bool hex = std::all_of(digits.begin(), digits.end(),
-                               [](unsigned char c) { return std::isxdigit(c) != 0; });
   // "#RGB" stands for "#RRGGBB"; without the '#', three hex digits would be too easy to mistake.
-  if (hex && digits.size() == 3 && text.starts_with('#'))
+  if (digits.size() == 3 && text.starts_with('#'))
     digits = {digits[0], digits[0], digits[1], digits[1], digits[2], digits[2]};
-  if (!hex || digits.size() != 6)
-    throw CliUsageError("bad colour '" + Abridged(text) + "' for " + option + ": " + kColourForms);
-  const unsigned long value = std::stoul(digits, nullptr, 16);
-  return RGB(BYTE(value >> 16), BYTE(value >> 8), BYTE(value));
+  if (const auto colour = HexColour(digits)) return *colour;
+  throw CliUsageError("bad colour '" + Abridged(text) + "' for " + option + ": " + kColourForms);
 }
 
 int ParseJobCount(const std::string& text) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -165,6 +166,10 @@ constexpr NamedEntry kCssColours[] = {
     {"yellowgreen", 0x9ACD32},
 };
 
+COLORREF FromRrggbb(std::uint32_t rgb) {
+  return RGB(BYTE(rgb >> 16), BYTE(rgb >> 8), BYTE(rgb));
+}
+
 }  // namespace
 
 std::optional<COLORREF> NamedColour(std::string_view name) {
@@ -175,5 +180,14 @@ std::optional<COLORREF> NamedColour(std::string_view name) {
       std::begin(kCssColours), std::end(kCssColours), lower,
       [](const NamedEntry& entry, const std::string& key) { return entry.name < key; });
   if (found == std::end(kCssColours) || found->name != lower) return std::nullopt;
-  return RGB(BYTE(found->rgb >> 16), BYTE(found->rgb >> 8), BYTE(found->rgb));
+  return FromRrggbb(found->rgb);
+}
+
+std::optional<COLORREF> HexColour(std::string_view digits) {
+  constexpr std::size_t kDigits = 6;
+  std::uint32_t rgb = 0;
+  if (digits.size() != kDigits) return std::nullopt;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + kDigits, rgb, 16);
+  if (error != std::errc() || end != digits.data() + kDigits) return std::nullopt;
+  return FromRrggbb(rgb);
 }

@@ -1,4 +1,4 @@
-// The colour names the command line takes: the CSS named colours, one table.
+// The colours the command line and the server take: six hex digits, or a CSS colour name.
 #pragma once
 
 #include <optional>
@@ -8,3 +8,5 @@
 
 // The colour a CSS colour name stands for ("navy", "RebeccaPurple"; any case), or nothing.
 std::optional<COLORREF> NamedColour(std::string_view name);
+// The colour six hex digits give as RRGGBB ("1E90FF"; any case), or nothing.
+std::optional<COLORREF> HexColour(std::string_view digits);

@@ -9,6 +9,7 @@
 
 #include "app/caption_text.h"
 #include "app/cli_string_window.h"
+#include "app/colour_names.h"
 #include "app/web/http_fields.h"
 
 namespace {
@@ -23,16 +24,10 @@ constexpr char kBmpType[] = "image/bmp";
 constexpr char kImmutable[] = "public, max-age=31536000, immutable";
 constexpr char kNoStore[] = "no-store";
 
-std::optional<COLORREF> HexColour(std::string_view text) {
+// RRGGBB, with or without a '#' before it.
+std::optional<COLORREF> RrggbbColour(std::string_view text) {
   if (!text.empty() && text.front() == '#') text.remove_prefix(1);
-  if (text.size() != 6) return std::nullopt;
-  std::uint32_t value = 0;
-  for (const char c : text) {
-    const int digit = HexDigitValue(c);
-    if (digit < 0) return std::nullopt;
-    value = value << 4 | std::uint32_t(digit);
-  }
-  return RGB(BYTE(value >> 16), BYTE(value >> 8), BYTE(value));
+  return HexColour(text);
 }
 
 // 64-bit FNV-1a over length-prefixed parts, so that ("ab", "c") and ("a", "bc") differ.
@@ -89,7 +84,7 @@ std::optional<WebAnswer> ReadColour(const Json& body, const char* key, COLORREF&
   std::string text;
   if (auto error = ReadString(body, key, text)) return error;
   if (text.empty()) return std::nullopt;
-  const std::optional<COLORREF> colour = text.front() == '#' ? HexColour(text) : std::nullopt;
+  const std::optional<COLORREF> colour = text.front() == '#' ? RrggbbColour(text) : std::nullopt;
   if (!colour) return ErrorAnswer(400, std::string(key) + " must be a colour #RRGGBB", key);
   out = *colour;
   return std::nullopt;
@@ -184,7 +179,7 @@ CaptionRequest CaptionApi::ParseQuery(std::string_view query, bool bmp,
   for (const auto& [value, colour, name] :
        {std::tuple{&text, &raw.text, "text"}, std::tuple{&outline, &raw.outline, "outline"}}) {
     if (value->empty()) continue;
-    const std::optional<COLORREF> parsed = HexColour(*value);
+    const std::optional<COLORREF> parsed = RrggbbColour(*value);
     if (!parsed) return ErrorAnswer(400, std::string(name) + " must be a colour RRGGBB", name);
     *colour = *parsed;
   }

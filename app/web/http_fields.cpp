@@ -34,14 +34,15 @@ std::string_view MediaTypeOf(std::string_view value) {
   return Trim(value.substr(0, value.find(';')));
 }
 
-}  // namespace
-
+// 0–15 for a hex digit, -1 for anything else.
 int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
+
+}  // namespace
 
 bool IsMediaType(std::string_view contentType, std::string_view type) {
   return EqualIgnoringCase(MediaTypeOf(contentType), type);

@@ -7,9 +7,6 @@
 #include <string_view>
 #include <vector>
 
-// 0–15 for a hex digit, -1 for anything else.
-int HexDigitValue(char c);
-
 // Whether a Content-Type value names type (parameters such as charset are ignored; case does
 // not matter).
 bool IsMediaType(std::string_view contentType, std::string_view type);
